@@ -1,0 +1,140 @@
+#pragma once
+
+// Database access over unixODBC: named connections, a registry that binds queries to them by database
+// name, forward-only queries and their fields. Text crosses ODBC as UTF-16 and is held as QString.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "platform/Errors.h"
+
+// Raised for every engine failure; the message is the engine's own text.
+class EDatabaseError : public EKelvoError {
+public:
+    using EKelvoError::EKelvoError;
+};
+
+enum class TFieldType {
+    ftUnknown,
+    ftSmallint,   // 16-bit integer
+    ftInteger,    // 32-bit integer
+    ftWord,       // unsigned 16-bit integer
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime,
+    ftString,     // variable-length character
+    ftWideString, // variable-length national character
+    ftFixedChar,
+    ftGuid,
+    ftLargeint,
+    ftAutoInc,
+    ftMemo,
+    ftWideMemo,
+    ftBlob,
+    ftBytes,
+    ftTimeStamp,
+};
+
+const char* FieldTypeName(TFieldType type);
+
+class TDatabase {
+public:
+    TDatabase();
+    ~TDatabase();
+    TDatabase(const TDatabase&) = delete;
+    TDatabase& operator=(const TDatabase&) = delete;
+
+    // How queries find this connection; registering happens on construction.
+    QString DatabaseName;
+    // The ODBC data source name.
+    QString AliasName;
+    bool LoginPrompt = false;
+    bool KeepConnection = true;
+    // KEY=VALUE lines; "USER NAME" and "PASSWORD" become UID and PWD.
+    QStringList Params;
+
+    void Open();
+    void Close();
+    bool Connected() const;
+
+    // Runs a statement without result set (used by the few callers that hold no query).
+    void ExecDirect(const QString& statement);
+
+    void* Handle(); // SQLHDBC, for the query implementation
+private:
+    void* dbc_ = nullptr;
+};
+
+// Finds a connection by database name (case-insensitive); nullptr when none is registered.
+TDatabase* FindDatabase(const QString& databaseName);
+
+class TQuery;
+
+class TField {
+public:
+    QString FieldName;
+    TFieldType DataType = TFieldType::ftUnknown;
+    int Size = 0;            // declared size (characters for character types)
+    QString TypeName;        // the engine's own type name
+
+    bool IsNull() const;
+    // Display text (regional settings); a null reads as empty text.
+    QString AsString() const;
+    double AsFloat() const;
+    qint64 AsInteger() const;
+    bool AsBoolean() const;
+    // Day count since 30 December 1899 with the time as fraction.
+    double AsDateTime() const;
+    // The value as the engine gave it (ISO dates, '.' decimals).
+    const QString& RawText() const;
+
+private:
+    friend class TQuery;
+    const TQuery* owner_ = nullptr;
+    int index_ = 0;
+};
+
+struct TParam {
+    QString Name;
+    QString Value;
+};
+
+class TQuery {
+public:
+    TQuery();
+    virtual ~TQuery();
+    TQuery(const TQuery&) = delete;
+    TQuery& operator=(const TQuery&) = delete;
+
+    QString DatabaseName;
+    // Statement lines, sent joined with line breaks.
+    QStringList SQL;
+
+    // Parameters (":NAME" markers of the statement text), refreshed from SQL on demand.
+    std::vector<TParam>& Params();
+
+    void Open();    // statement returns rows; stands on the first row
+    void ExecSQL(); // statement without result set
+    void Close();   // closing a closed query is no error
+    bool Active() const;
+    bool Bof() const;
+    bool Eof() const;
+    void Next();
+    void Last(); // closes the cursor and sets the at-end flag
+
+    int FieldCount() const;
+    TField& Fields(int index);
+    TField& FieldByName(const QString& name); // raises when missing
+    TField* FindField(const QString& name);   // nullptr when missing
+
+private:
+    friend class TField;
+    struct TImpl;
+    std::unique_ptr<TImpl> d_;
+};
