@@ -1,6 +1,11 @@
 #include <QApplication>
 
+#include "app/ui/StartUp.h"
+#include "support/ui/RealAnswerer.h"
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    TRealAnswerer answerer;
+    SetAnswerer(&answerer);
+    return RunProgram(app);
 }

@@ -1,0 +1,96 @@
+#include "app/Data.h"
+
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+#include "support/DBgesloKELVO.h"
+#include "support/EnDial3.h"
+#include "support/ErrorHandler.h"
+
+TD* D = nullptr;
+
+TD::TD() {
+    DBS.DatabaseName = "DBSource";
+    DBS.AliasName = "XQ";
+    DBS.LoginPrompt = false;
+    DBS.KeepConnection = true;
+    DBD.DatabaseName = "DBDest";
+    DBD.AliasName = "DnsDest";
+    DBD.LoginPrompt = true;
+    // Stored as configured, but an opened destination is held open for the rest of the program so the
+    // operator logs in once and the date format stays in force.
+    DBD.KeepConnection = false;
+    Qr.DatabaseName = DBD.DatabaseName;
+    ConnectionSequence();
+}
+
+TD::~TD() {
+    Qr.Close();
+    DBS.Close();
+    DBD.Close();
+    if (D == this)
+        D = nullptr;
+}
+
+QString TD::SettingsFile() { return ProgramDir() + "TransferSettings.ini"; }
+
+void TD::ConnectionSequence() {
+    Scripting = IniReadString(SettingsFile(), "GENERAL", "SCRIPTING", "Y") == "Y";
+    try {
+        if (!Scripting)
+            DBD.Open();
+        ReadLogin();
+        DBS.Close();
+        DBS.Params.clear();
+        DBS.Params << "USER NAME=" + UserName << "PASSWORD=" + Password;
+        DBS.Open();
+    } catch (const std::exception& error) {
+        ShowMessage(ErrorMessage(error));
+        if (AskYesNo("No database connection. Do you want to end application?") == mrYes)
+            TerminateRequested = true;
+    }
+    FlowsIni = ProgramDir() + "Files/Flows.ini";
+    const QString dateFormat = IniReadString(SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", "");
+    if (!dateFormat.isEmpty() && DBD.Connected() && !Scripting)
+        RunGuarded([&] { ApplyDateFormat(dateFormat); });
+}
+
+void TD::ApplyDateFormat(const QString& format) {
+    Qr.Close();
+    Qr.SQL.clear();
+    Qr.SQL << "set dateformat " + format;
+    Qr.ExecSQL();
+}
+
+bool TD::IniEraseSection(const QString& file, const QString& section) {
+    ::IniEraseSection(file, section);
+    return true;
+}
+
+bool TD::IniDeleteKey(const QString& file, const QString& section, const QString& key) {
+    ::IniDeleteKey(file, section, key);
+    return true;
+}
+
+bool TD::ReadLogin() {
+    QString databaseName, modeText;
+    ReadLoginSettings(databaseName, UserName, Password, modeText);
+    return true;
+}
+
+QString TD::IniReadString(const QString& file, const QString& section, const QString& key, const QString& def) {
+    return ::IniReadString(file, section, key, def);
+}
+
+bool TD::IniReadSectionValues(const QString& file, const QString& section, QStringList& list) {
+    ::IniReadSectionValues(file, section, list);
+    return true;
+}
+
+void TD::IniWriteString(const QString& file, const QString& section, const QString& key, const QString& value) {
+    ::IniWriteString(file, section, key, value);
+}
+
+bool TD::IniWriteSection(const QString& file, const QString& section, const QStringList& list) {
+    ::IniWriteSection(file, section, list);
+    return true;
+}

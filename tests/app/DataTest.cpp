@@ -1,0 +1,139 @@
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include "app/Data.h"
+#include "fixtures/KelvoIni.h"
+#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/TestEnv.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+class DataModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestEnv::ResetSqlite("XQ");
+        TestEnv::ResetSqlite("DnsDest");
+    }
+    void Settings(const QByteArray& text) { dir.WriteFile("TransferSettings.ini", text); }
+
+    TTempProgramDir dir;
+};
+
+TEST_F(DataModule, NoSettingsFileStartsInScriptingModeWithOnlyTheSourceOpen) {
+    dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
+    TScriptedAnswerer answers; // nothing may be asked: no login prompt, no date format
+    TD d;
+    EXPECT_TRUE(d.Scripting);
+    EXPECT_TRUE(d.DBS.Connected());
+    EXPECT_FALSE(d.DBD.Connected());
+    EXPECT_EQ(d.UserName, "operater");
+    EXPECT_EQ(d.Password, "skrivno");
+    EXPECT_EQ(d.DBS.Params, QStringList({"USER NAME=operater", "PASSWORD=skrivno"}));
+    EXPECT_EQ(d.FlowsIni, dir.Path() + "Files/Flows.ini");
+    EXPECT_TRUE(d.ContractFilter.isEmpty());
+    EXPECT_FALSE(d.TerminateRequested);
+    EXPECT_TRUE(d.Qr.SQL.isEmpty());
+}
+
+TEST_F(DataModule, OnlyAnExactUpperCaseYMeansScripting) {
+    for (const QByteArray value : {"y", "N", "yes", ""}) {
+        Settings("[GENERAL]\r\nSCRIPTING=" + value + "\r\n");
+        TScriptedAnswerer answers;
+        answers.AnswerLogin(std::pair<QString, QString>("dest", "pw"));
+        TD d;
+        EXPECT_FALSE(d.Scripting) << value.constData();
+        EXPECT_TRUE(d.DBD.Connected()) << value.constData();
+        EXPECT_TRUE(d.DBS.Connected()) << value.constData();
+        ASSERT_EQ(answers.Asked().size(), 1u);
+        EXPECT_EQ(answers.Asked()[0].text, "DBDest");
+    }
+    Settings("[general]\r\nscripting=Y\r\n");
+    TScriptedAnswerer answers;
+    TD d;
+    EXPECT_TRUE(d.Scripting);
+}
+
+TEST_F(DataModule, DateFormatRunsOnlyInDirectModeWithTheDestinationConnected) {
+    Settings("[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=dmy\r\n");
+    {
+        TScriptedAnswerer answers;
+        TD d;
+        EXPECT_TRUE(d.Qr.SQL.isEmpty());
+        EXPECT_FALSE(d.DBD.Connected());
+    }
+    // SQLite does not know the statement: the engine's refusal reaches the general error handler and
+    // start-up goes on with both connections.
+    Settings("[GENERAL]\r\nSCRIPTING=N\r\nMSSQL_DATEFORMAT=dmy\r\n");
+    TScriptedAnswerer answers;
+    answers.AnswerLogin(std::pair<QString, QString>("", "")).AnswerPlain();
+    TD d;
+    EXPECT_EQ(d.Qr.SQL, QStringList({"set dateformat dmy"}));
+    EXPECT_TRUE(d.DBS.Connected());
+    EXPECT_TRUE(d.DBD.Connected());
+    ASSERT_EQ(answers.Asked().size(), 2u);
+    EXPECT_FALSE(answers.Asked()[1].text.isEmpty());
+    EXPECT_FALSE(d.TerminateRequested);
+}
+
+TEST_F(DataModule, FailedDestinationAsksWhetherToEndAndLeavesTheSourceClosed) {
+    Settings("[GENERAL]\r\nSCRIPTING=N\r\n");
+    for (int answer : {mrNo, mrYes}) {
+        TScriptedAnswerer answers;
+        answers.AnswerLogin(std::nullopt).AnswerPlain().AnswerMessage(answer);
+        TD d;
+        EXPECT_FALSE(d.DBD.Connected());
+        EXPECT_FALSE(d.DBS.Connected());
+        EXPECT_EQ(d.TerminateRequested, answer == mrYes);
+        ASSERT_EQ(answers.Asked().size(), 3u);
+        EXPECT_FALSE(answers.Asked()[1].text.isEmpty()); // the engine's own message
+        EXPECT_EQ(answers.Asked()[2].text, "No database connection. Do you want to end application?");
+        EXPECT_EQ(answers.Asked()[2].type, mtConfirmation);
+        EXPECT_EQ(d.FlowsIni, dir.Path() + "Files/Flows.ini");
+    }
+}
+
+TEST_F(DataModule, FailedSourceShowsTheEngineTextThenAsks) {
+    // A folder where the SQLite file should be makes the source refuse to open.
+    QDir().mkpath(TestEnv::SqliteFile("XQ"));
+    TScriptedAnswerer answers;
+    answers.AnswerPlain().AnswerMessage(mrNo);
+    TD d;
+    QDir(TestEnv::SqliteFile("XQ")).removeRecursively();
+    EXPECT_FALSE(d.DBS.Connected());
+    EXPECT_TRUE(d.Scripting);
+    EXPECT_FALSE(d.TerminateRequested);
+    ASSERT_EQ(answers.Asked().size(), 2u);
+    EXPECT_FALSE(answers.Asked()[0].text.isEmpty());
+}
+
+TEST_F(DataModule, SettingsOperationsReadAndWriteThroughIniRules) {
+    TScriptedAnswerer answers;
+    TD d;
+    const QString file = d.FlowsIni;
+    QStringList list{"stale"};
+    EXPECT_TRUE(d.IniReadSectionValues(file, "NAME", list));
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_TRUE(d.IniWriteSection(file, "CONSTANTS", {"A=B=C", "FIRMA=Kelvo"}));
+    EXPECT_EQ(d.IniReadString(file, "constants", "a", "x"), "B=C");
+    d.IniReadSectionValues(file, "Constants", list);
+    EXPECT_EQ(list, QStringList({"A=B=C", "FIRMA=Kelvo"}));
+    d.IniWriteString(file, "NAME", "CUSTOMERS", "CUSTOMERS.INI");
+    EXPECT_TRUE(d.IniDeleteKey(file, "CONSTANTS", "A"));
+    d.IniReadSectionValues(file, "CONSTANTS", list);
+    EXPECT_EQ(list, QStringList({"FIRMA=Kelvo"}));
+    EXPECT_TRUE(d.IniWriteSection(file, "CONSTANTS", {}));
+    d.IniReadSectionValues(file, "CONSTANTS", list);
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(d.IniReadString(file, "Name", "customers", ""), "CUSTOMERS.INI");
+    EXPECT_TRUE(d.IniEraseSection(file, "NAME"));
+    EXPECT_EQ(d.IniReadString(file, "NAME", "CUSTOMERS", "gone"), "gone");
+    try {
+        d.IniWriteString(dir.Path() + "Missing/x.ini", "A", "B", "C");
+        ADD_FAILURE() << "a write into a missing folder must fail";
+    } catch (const EKelvoError& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + dir.Path() + "Missing/x.ini");
+    }
+}
+
+} // namespace
