@@ -1,0 +1,9 @@
+#include "transfer/ValueFormat.h"
+
+QString FormatDecimal(double number) {
+    QString text = QString::number(number, 'f', 4);
+    // A negative number that rounds to zero shows no sign.
+    if (text == "-0.0000")
+        text = "0.0000";
+    return text;
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// "0.0000" with '.' as the decimal point whatever the regional separator: 1234.5 gives 1234.5000.
+QString FormatDecimal(double number);

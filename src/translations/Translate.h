@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class TLangQuery;
+
+// The name that is not a translation: the column gets a generated identifier.
+inline constexpr const char* GenIdName = "GEN_ID";
+inline constexpr const char* GenIdPattern = "(SELECT MAX(%s)+1 FROM %s)";
+
+// Program directory + "Files/" + name + ".ini".
+QString TranslationPath(const QString& name);
+
+// The target value of a source value. GEN_ID gives the identifier pattern; a static translation looks
+// the trimmed value up among its pairs; any other type runs the reference statement on lookup (bound to
+// the destination) with SOURCE replaced by the value, apostrophes doubled. Missing or empty results
+// give the translation's DEFAULT; a failing lookup is shown in a plain message box and gives empty.
+QString TranslateValue(const QString& name, const QString& sourceValue, TLangQuery& lookup);
