@@ -7,3 +7,11 @@ QString FormatDecimal(double number) {
         text = "0.0000";
     return text;
 }
+
+QString EscapeQuotes(const QString& text) {
+    if (!text.contains('\''))
+        return text;
+    QString escaped = text;
+    escaped.replace('\'', "''");
+    return escaped;
+}
