@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <algorithm>
 #include <gtest/gtest-spi.h>
 #include <memory>
 
