@@ -1,0 +1,196 @@
+#include "platform/TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+namespace {
+
+// Unicode of the bytes 0x80..0xFF in code page 1250; below 0x80 the code page is ASCII.
+const char16_t kUpper1250[128] = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179, // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, // 98
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7, // A0
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B, // A8
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, // B8
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7, // C0
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, // C8
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7, // D0
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, // D8
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, // E0
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F, // E8
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7, // F0
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9, // F8
+};
+
+bool IsAscii(const QByteArray& bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool DecodeUtf8(const QByteArray& bytes, QString& text) {
+    // Stateless, so a sequence cut off at the end counts as invalid instead of being held back.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+EKelvoError WriteFailure(const QString& path) {
+    return EKelvoError(QString("Unable to write to %1").arg(path));
+}
+
+// A file or folder without any write permission counts as read-only even for a user the system lets
+// write anyway, as the read-only attribute does on Windows.
+bool Writable(const QFileInfo& info) {
+    return info.isWritable() &&
+           (info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)) != 0;
+}
+
+// Raises unless the resolved target can be written: its folder exists and is writable, and the file,
+// if it exists, is a writable regular file.
+void CheckWritable(const QString& given, const QString& target) {
+    const QFileInfo file(target);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir() || !Writable(folder))
+        throw WriteFailure(given);
+    if (file.exists() && (file.isDir() || !Writable(file)))
+        throw WriteFailure(given);
+}
+
+QByteArray ReadBytes(const QString& given, const QString& target) {
+    QFile file(target);
+    if (!QFileInfo(target).isFile() || !file.open(QIODevice::ReadOnly))
+        throw EKelvoError(QString("Cannot open file \"%1\"").arg(given));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EKelvoError(QString("Cannot read file \"%1\": %2").arg(given, file.errorString()));
+    return bytes;
+}
+
+void WriteBytes(const QString& given, const QString& target, const QByteArray& bytes) {
+    CheckWritable(given, target);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        throw WriteFailure(given);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        throw WriteFailure(given);
+    }
+    if (!file.commit())
+        throw WriteFailure(given);
+}
+
+// Sizes of files this process has appended to and knows to be UTF-8, so repeated appends of non-ASCII
+// text (failed statements, logs) do not read the whole file again each time.
+QHash<QString, qint64>& KnownUtf8Sizes() {
+    static QHash<QString, qint64> sizes;
+    return sizes;
+}
+
+} // namespace
+
+QString DecodeWindows1250(const QByteArray& bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = b < 0x80 ? QChar(b) : QChar(kUpper1250[b - 0x80]);
+    }
+    return text;
+}
+
+QString DecodeText(const QByteArray& bytes) {
+    QString text;
+    if (DecodeUtf8(bytes, text))
+        return text;
+    return DecodeWindows1250(bytes);
+}
+
+QStringList SplitTextLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines << text.mid(start, i - start);
+            if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines << text.mid(start);
+    return lines;
+}
+
+QString ReadTextFile(const QString& path) {
+    return DecodeText(ReadBytes(path, ResolvePath(path)));
+}
+
+QStringList ReadTextLines(const QString& path) {
+    return SplitTextLines(ReadTextFile(path));
+}
+
+void WriteTextFile(const QString& path, const QString& text) {
+    const QString target = ResolvePath(path);
+    WriteBytes(path, target, text.toUtf8());
+    KnownUtf8Sizes().remove(target);
+}
+
+void WriteTextLines(const QString& path, const QStringList& lines, const QString& lineEnd) {
+    QString text;
+    for (const QString& line : lines) {
+        text += line;
+        text += lineEnd;
+    }
+    WriteTextFile(path, text);
+}
+
+void AppendTextLines(const QString& path, const QStringList& lines) {
+    const QString target = ResolvePath(path);
+    CheckWritable(path, target);
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+
+    const QFileInfo info(target);
+    const qsizetype oldSize = info.exists() ? info.size() : 0;
+    bool knownUtf8 = oldSize == 0 || KnownUtf8Sizes().value(target, -1) == oldSize;
+    if (!knownUtf8 && !IsAscii(bytes)) {
+        const QByteArray old = ReadBytes(path, target);
+        QString oldText;
+        if (!DecodeUtf8(old, oldText))
+            WriteBytes(path, target, DecodeWindows1250(old).toUtf8());
+        knownUtf8 = true;
+    }
+
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw WriteFailure(path);
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+        throw WriteFailure(path);
+    if (knownUtf8)
+        KnownUtf8Sizes().insert(target, QFileInfo(target).size());
+    else
+        KnownUtf8Sizes().remove(target);
+}
+
+void AppendTextLine(const QString& path, const QString& line) {
+    AppendTextLines(path, QStringList{line});
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Text files: UTF-8 in everything the program writes. Files made by earlier Windows installations are
+// in code page 1250, so a file that is not valid UTF-8 is read as Windows-1250. Paths are resolved
+// without regard to letter case. Every failure raises EKelvoError.
+
+// Windows-1250 to Unicode. The five bytes the code page leaves undefined map to the control characters
+// of the same number, as Windows maps them, so no byte is lost.
+QString DecodeWindows1250(const QByteArray& bytes);
+// UTF-8 (a leading byte order mark dropped) when the bytes are valid UTF-8, otherwise Windows-1250.
+QString DecodeText(const QByteArray& bytes);
+// Splits at CR LF, LF and CR. A final line end does not start another line; empty text has no lines.
+QStringList SplitTextLines(const QString& text);
+
+// The whole file. Raises "Cannot open file "<path>"" when it is missing or unreadable.
+QString ReadTextFile(const QString& path);
+QStringList ReadTextLines(const QString& path);
+
+// Replaces the whole file atomically (a temporary file beside it, then a rename), so an interrupted
+// write never leaves half a file. The folder must exist; it is never created. A missing folder, a
+// read-only file or folder, or any other failure raises "Unable to write to <path>" and leaves the old
+// file as it was.
+void WriteTextFile(const QString& path, const QString& text);
+// Each line followed by lineEnd. CR LF by default: the files are shared with Windows installations.
+void WriteTextLines(const QString& path, const QStringList& lines, const QString& lineEnd = "\r\n");
+// Appends each line followed by CR LF, creating the file (not its folder) when missing; the file is
+// closed again before returning. Non-ASCII text appended to a Windows-1250 file first turns the file
+// into UTF-8, so the file keeps one encoding and reads back correctly. Failures raise as above.
+void AppendTextLines(const QString& path, const QStringList& lines);
+void AppendTextLine(const QString& path, const QString& line);
