@@ -18,9 +18,9 @@ public:
 
 enum class TFieldType {
     ftUnknown,
-    ftSmallint,   // 16-bit integer
-    ftInteger,    // 32-bit integer
-    ftWord,       // unsigned 16-bit integer
+    ftSmallint, // 16-bit integer
+    ftInteger,  // 32-bit integer
+    ftWord,     // unsigned 16-bit integer
     ftBoolean,
     ftFloat,
     ftCurrency,
@@ -42,6 +42,8 @@ enum class TFieldType {
 };
 
 const char* FieldTypeName(TFieldType type);
+
+class TQuery;
 
 class TDatabase {
 public:
@@ -66,9 +68,13 @@ public:
     // Runs a statement without result set (used by the few callers that hold no query).
     void ExecDirect(const QString& statement);
 
-    void* Handle(); // SQLHDBC, for the query implementation
+    void* Handle(); // SQLHDBC, for the query implementation; opens the connection on demand
 private:
+    friend class TQuery;
+    QString ConnectionString(const QString& userName, const QString& password) const;
     void* dbc_ = nullptr;
+    // Queries holding a statement on this connection; closing the connection releases them first.
+    std::vector<TQuery*> clients_;
 };
 
 // Finds a connection by database name (case-insensitive); nullptr when none is registered.
@@ -80,8 +86,8 @@ class TField {
 public:
     QString FieldName;
     TFieldType DataType = TFieldType::ftUnknown;
-    int Size = 0;            // declared size (characters for character types)
-    QString TypeName;        // the engine's own type name
+    int Size = 0;     // declared size (characters for character types)
+    QString TypeName; // the engine's own type name
 
     bool IsNull() const;
     // Display text (regional settings); a null reads as empty text.
@@ -135,6 +141,9 @@ public:
 
 private:
     friend class TField;
+    friend class TDatabase;
+    void ReleaseStatement() noexcept;
+    void FetchRow();
     struct TImpl;
     std::unique_ptr<TImpl> d_;
 };

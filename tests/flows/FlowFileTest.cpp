@@ -116,7 +116,7 @@ TEST_F(FlowFile, MissingFlowReadsEmptyAndBadNamesAreRefused) {
     EXPECT_EQ(none.SourceLines, QStringList{QString()});
     EXPECT_FALSE(none.Sql);
 
-    for (const QString bad : {"", "   ", "A/B", "A\\B", "WHAT?", "X=Y", "[X]", " LEAD", "..", QString("A\tB")}) {
+    for (const QString& bad : QStringList{"", "   ", "A/B", "A\\B", "WHAT?", "X=Y", "[X]", " LEAD", "..", QString("A\tB")}) {
         TFlowDefinition flow = Customers();
         flow.Name = bad;
         EXPECT_THROW(SaveFlow(flow, FlowsIni()), EKelvoError) << bad.toStdString();
