@@ -1,0 +1,237 @@
+#include "query/LangQuery.h"
+
+#include <QtGlobal>
+
+#include "query/SqlLog.h"
+
+namespace {
+
+// Removes leading and trailing blanks and control characters.
+QString TrimText(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= ' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool Present(const QString& text) {
+    return !TrimText(text).isEmpty();
+}
+
+// A composed statement runs even when its log cannot be written; the failure is reported once
+// until a different one occurs, so a broken log directory does not flood the output per row.
+void LogComposed(const QStringList& lines, bool toModifyLog) {
+    static QString lastReported;
+    try {
+        LogStatement(lines, toModifyLog);
+    } catch (const std::exception& error) {
+        const QString message = QString::fromUtf8(error.what());
+        if (message != lastReported) {
+            lastReported = message;
+            qWarning("Statement log not written: %s", error.what());
+        }
+    }
+}
+
+// The text under name in NAME=VALUE lines, ignoring letter case; the first match counts.
+QString ValueOf(const QStringList& lines, const QString& name) {
+    for (const QString& line : lines) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq >= 0 && line.left(eq).compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1);
+    }
+    return QString();
+}
+
+} // namespace
+
+TLangQuery::TLangQuery() = default;
+
+TLangQuery::~TLangQuery() = default;
+
+void TLangQuery::SetScripting(bool value) {
+    scripting_ = value;
+}
+
+void TLangQuery::SetScriptFile(const QString& value) {
+    scriptFile_ = value;
+}
+
+void TLangQuery::OpenSelect() {
+    emptyResult_ = true;
+    switch (DataType) {
+    case dtStandardSQL:
+        BuildStandardSelect();
+        Open();
+        break;
+    case dtMSSql7:
+        BuildMSSql7Select();
+        break;
+    case dtInformix:
+        BuildInformixSelect();
+        break;
+    case dtMsAccess:
+        BuildMsAccessSelect();
+        break;
+    default:
+        throw ESQLError(QString("Unknown SQL dialect %1.").arg(int(DataType)));
+    }
+    emptyResult_ = Bof() && Eof();
+}
+
+void TLangQuery::AddWherePart() {
+    if (Present(WhereClause))
+        SQL << "Where (" + WhereClause + ")";
+}
+
+void TLangQuery::AddTail() {
+    AddWherePart();
+    if (Present(GroupByClause))
+        SQL << "Group by " + GroupByClause;
+    if (Present(HavingClause))
+        SQL << "Having " + HavingClause;
+    if (Present(OrderByClause))
+        SQL << "Order By " + OrderByClause;
+    LogComposed(SQL, false);
+}
+
+// The From line shared by the dtMSSql7 and dtMsAccess compositions; present is false when there is
+// none.
+QString TLangQuery::MSSql7FromLine(bool& present) const {
+    present = true;
+    if (Present(FromClause))
+        return Present(MasterTable) ? "From " + FromClause + ", " + MasterTable : "From " + FromClause;
+    if (Present(MasterTable))
+        return "From " + MasterTable;
+    present = false;
+    return QString();
+}
+
+void TLangQuery::BuildStandardSelect() {
+    Close();
+    SQL.clear();
+    SQL << "Select " + Columns;
+    SQL << "From " + FromClause;
+    AddTail();
+}
+
+void TLangQuery::BuildMSSql7Select() {
+    Close();
+    SQL.clear();
+    SQL << "Select " + Columns;
+    bool hasFrom = false;
+    const QString from = MSSql7FromLine(hasFrom);
+    if (hasFrom)
+        SQL << from;
+    for (const TFd& fd : fieldValues_) {
+        const char* join = fd.JoinType == 2   ? " LEFT OUTER JOIN "
+                           : fd.JoinType == 3 ? " RIGHT OUTER JOIN "
+                                              : " JOIN ";
+        SQL << join + fd.JoinTable + " ON " + fd.JoinCondition;
+    }
+    AddTail();
+    Open();
+}
+
+void TLangQuery::BuildInformixSelect() {
+    Close();
+    SQL.clear();
+    SQL << "Select " + Columns;
+    SQL << (Present(FromClause) ? "From " + FromClause + ", " + MasterTable : "From " + MasterTable);
+    const size_t n = fieldValues_.size();
+    for (size_t i = 0; i < n; ++i) {
+        const TFd& fd = fieldValues_[i];
+        const char* word = fd.JoinType == 2 ? " OUTER " : fd.JoinType == 3 ? " RIGHT OUTER " : " ";
+        SQL << word + fd.JoinTable + (i + 1 < n ? ", " : "");
+        // The dialect has no ON: the join conditions become part of the condition, for good.
+        WhereClause =
+            Present(WhereClause) ? fd.JoinCondition + " AND " + TrimText(WhereClause) : fd.JoinCondition;
+    }
+    AddTail();
+    ExecSQL();
+}
+
+void TLangQuery::BuildMsAccessSelect() {
+    Close();
+    SQL.clear();
+    SQL << "Select " + Columns;
+    bool hasFrom = false;
+    const QString from = MSSql7FromLine(hasFrom);
+    if (hasFrom)
+        SQL << from;
+    AddTail();
+    for (TParam& param : Params())
+        param.Value = ValueOf(paramValues_, param.Name);
+    Open();
+}
+
+void TLangQuery::AddFieldValue(const QString& fieldName, const QString& value, qint32 valueKind) {
+    TFd fd;
+    fd.FieldName = fieldName;
+    fd.Value = TrimText(value);
+    fd.ValueKind = valueKind;
+    if (value.isEmpty()) {
+        fd.Value = "NULL";
+        fd.ValueKind = 0;
+    }
+    fieldValues_.push_back(fd);
+}
+
+void TLangQuery::ClearFieldValues() {
+    fieldValues_.clear();
+}
+
+void TLangQuery::ExecInsert() {
+    if (DataType == dtStandardSQL || DataType == dtMSSql7 || DataType == dtInformix) {
+        BuildInsert();
+        if (scripting_) {
+            AppendToFile(scriptFile_, SQL);
+        } else {
+            ExecSQL();
+        }
+    }
+    emptyResult_ = true;
+}
+
+void TLangQuery::BuildInsert() {
+    if (Tables.isEmpty())
+        throw ESQLError("Table name missing.");
+    if (OnInsert)
+        OnInsert(this);
+    Close();
+    SQL.clear();
+    if (fieldValues_.empty())
+        throw ESQLError(QString("No column values to insert into %1.").arg(Tables));
+
+    const size_t last = fieldValues_.size() - 1;
+    QString columns = "   (";
+    for (size_t i = 0; i < last; ++i)
+        columns += fieldValues_[i].FieldName + ", ";
+    columns += fieldValues_[last].FieldName + ")";
+    SQL << "Insert into " + Tables + " " << columns << "values ";
+
+    QString values = "(";
+    for (size_t i = 0; i < last; ++i) {
+        const TFd& fd = fieldValues_[i];
+        values += fd.ValueKind == 1 ? "'" + fd.Value + "', " : fd.Value + ", ";
+    }
+    const TFd& fd = fieldValues_[last];
+    values += fd.ValueKind == 1 ? "'" + fd.Value + "')" : fd.Value + ") ";
+    SQL << values;
+
+    LogComposed(SQL, !scripting_);
+}
+
+void TLangQuery::ExecModify() {
+    if (scripting_) {
+        AppendToFile(scriptFile_, SQL);
+        return;
+    }
+    LogStatement(SQL, true);
+    Close();
+    ExecSQL();
+    emptyResult_ = Bof() && Eof();
+}

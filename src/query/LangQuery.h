@@ -1,0 +1,97 @@
+#pragma once
+
+// The system's query component: a TQuery that composes SELECT statements from clause properties in
+// four SQL dialects and INSERT statements from column values, logs every statement it composes or
+// runs, and in scripting mode appends INSERTs and modifying statements to a script file instead of
+// executing them.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "query/Database.h"
+
+class ESQLError : public EKelvoError {
+public:
+    using EKelvoError::EKelvoError;
+};
+
+enum TDBType { dtStandardSQL = 0, dtMSSql7 = 1, dtInformix = 2, dtMsAccess = 3 };
+
+// One column value of an INSERT; the join fields are read only by the dtMSSql7 and dtInformix
+// SELECT compositions.
+struct TFd {
+    QString FieldName;
+    qint32 ValueKind = 0; // 1: written between single quotes; otherwise written unchanged
+    QString Value;        // trimmed; "NULL" for an empty value
+    QString JoinTable;
+    qint32 JoinType = 0; // 2: left outer, 3: right outer, otherwise a plain join
+    QString JoinCondition;
+};
+
+class TLangQuery;
+using TLangQueryEvent = std::function<void(TLangQuery* sender)>;
+
+class TLangQuery : public TQuery {
+public:
+    TLangQuery();
+    ~TLangQuery() override;
+
+    // Clause properties: assigning one only stores it.
+    QString Columns;
+    TDBType DataType = dtStandardSQL;
+    QString MasterTable;
+    QString FromClause;
+    QString HavingClause;
+    QString GroupByClause;
+    QString OrderByClause;
+    QString Tables; // target table of the INSERT
+    QString WhereClause;
+    QString KontoLength;      // kept with the component, read by nothing
+    TLangQueryEvent OnInsert; // raised by ExecInsert before composing
+    TLangQueryEvent OnUpdate; // kept, never raised
+    TLangQueryEvent OnDelete; // kept, never raised
+
+    // One entry per AddFieldValue call, in call order; duplicates stay.
+    std::vector<TFd>& FieldValues() { return fieldValues_; }
+    const std::vector<TFd>& FieldValues() const { return fieldValues_; }
+    // NAME=VALUE lines for the parameters of the dtMsAccess composition.
+    QStringList& ParamValues() { return paramValues_; }
+    const QStringList& ParamValues() const { return paramValues_; }
+
+    bool EmptyResult() const { return emptyResult_; }
+    bool Scripting() const { return scripting_; }
+    const QString& ScriptFile() const { return scriptFile_; }
+    void SetScripting(bool value);
+    void SetScriptFile(const QString& value);
+
+    // Composes the SELECT for DataType, logs it and opens it (dtInformix: executes it).
+    void OpenSelect();
+    void AddFieldValue(const QString& fieldName, const QString& value, qint32 valueKind);
+    void ClearFieldValues();
+    // Composes the INSERT, logs it and executes it, or appends it to ScriptFile when scripting.
+    // dtMsAccess: only sets EmptyResult.
+    void ExecInsert();
+    // Logs and executes the statement held in SQL, or appends it to ScriptFile when scripting.
+    void ExecModify();
+
+    // The compositions, each replacing the statement text.
+    void BuildStandardSelect();
+    void BuildMSSql7Select();
+    void BuildInformixSelect();
+    void BuildMsAccessSelect();
+    void BuildInsert();
+
+private:
+    void AddWherePart();
+    void AddTail();
+    QString MSSql7FromLine(bool& present) const;
+
+    std::vector<TFd> fieldValues_;
+    QStringList paramValues_;
+    bool emptyResult_ = true;
+    bool scripting_ = false;
+    QString scriptFile_;
+};

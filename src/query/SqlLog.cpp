@@ -1,0 +1,323 @@
+#include "query/SqlLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+
+namespace {
+
+// TEMP until platform/Paths.h lands
+QString ResolvePath(const QString& path) {
+    return path;
+}
+
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What a stat tells about a path, enough to notice that it was changed, replaced or removed.
+struct TStamp {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{};
+    timespec ctime{};
+};
+
+TStamp Stamp(const QByteArray& path) {
+    TStamp s;
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtime = st.st_mtim;
+    s.ctime = st.st_ctim;
+    return s;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SameStamp(const TStamp& a, const TStamp& b) {
+    if (a.exists != b.exists)
+        return false;
+    return !a.exists || (a.dev == b.dev && a.ino == b.ino && a.size == b.size && SameTime(a.mtime, b.mtime) &&
+                         SameTime(a.ctime, b.ctime));
+}
+
+// File times come from a clock that ticks every few milliseconds (whole seconds on some file
+// systems), so a change made within the same tick as our reading leaves the stamp unchanged. A stamp
+// only proves "unchanged since read" once the clock has clearly passed its times.
+bool Settled(const TStamp& s, const timespec& readStart) {
+    if (!s.exists)
+        return true;
+    const timespec& latest = (s.ctime.tv_sec > s.mtime.tv_sec ||
+                              (s.ctime.tv_sec == s.mtime.tv_sec && s.ctime.tv_nsec > s.mtime.tv_nsec))
+                                 ? s.ctime
+                                 : s.mtime;
+    constexpr time_t marginSeconds = 2;
+    return readStart.tv_sec > latest.tv_sec + marginSeconds;
+}
+
+timespec Now() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+bool IsDirectory(const QByteArray& path) {
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Login.ini is read again only when it (or, while it is missing, the program directory that would
+// receive it) has changed since the last reading.
+struct TLoginIniCache {
+    bool valid = false;
+    bool settled = false;
+    QString programDir;
+    QByteArray watched;
+    TStamp stamp;
+    QString value;
+};
+
+TLoginIniCache& LoginIniCache() {
+    static TLoginIniCache cache;
+    return cache;
+}
+
+struct TDirCache {
+    QString requested;
+    QByteArray resolved;
+};
+
+TDirCache& DirCache() {
+    static TDirCache cache;
+    return cache;
+}
+
+// A log file kept open between writes. It is used again only while its path still names it.
+struct TOpenFile {
+    QString requested;
+    bool append = false;
+    QByteArray resolved;
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0; // as found when the path was checked
+    quint64 lastUse = 0;
+};
+
+class TOpenFiles {
+public:
+    ~TOpenFiles() { CloseAll(); }
+
+    TOpenFile& Acquire(const QString& path, bool append) {
+        ++clock_;
+        for (auto it = files_.begin(); it != files_.end(); ++it) {
+            if (it->append != append || it->requested != path)
+                continue;
+            struct stat st;
+            if (::stat(it->resolved.constData(), &st) == 0 && st.st_dev == it->dev && st.st_ino == it->ino) {
+                it->size = st.st_size;
+                it->lastUse = clock_;
+                return *it;
+            }
+            ::close(it->fd);
+            files_.erase(it);
+            break;
+        }
+        TOpenFile file;
+        file.requested = path;
+        file.append = append;
+        file.resolved = Native(ResolvePath(path));
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
+        file.fd = ::open(file.resolved.constData(), flags, 0666);
+        if (file.fd < 0)
+            throw EKelvoError(QString("Cannot open %1: %2").arg(path, SystemError(errno)));
+        struct stat st;
+        if (::fstat(file.fd, &st) != 0) {
+            const int error = errno;
+            ::close(file.fd);
+            throw EKelvoError(QString("Cannot open %1: %2").arg(path, SystemError(error)));
+        }
+        file.dev = st.st_dev;
+        file.ino = st.st_ino;
+        file.size = st.st_size;
+        file.lastUse = clock_;
+        if (files_.size() >= MaxOpen)
+            EvictOldest();
+        files_.push_back(file);
+        return files_.back();
+    }
+
+    // After a failed write the file is opened anew next time.
+    void Drop(const TOpenFile& file) {
+        for (auto it = files_.begin(); it != files_.end(); ++it) {
+            if (&*it == &file) {
+                ::close(it->fd);
+                files_.erase(it);
+                return;
+            }
+        }
+    }
+
+    void CloseAll() {
+        for (const TOpenFile& f : files_)
+            ::close(f.fd);
+        files_.clear();
+    }
+
+private:
+    static constexpr size_t MaxOpen = 8;
+
+    void EvictOldest() {
+        auto oldest = files_.begin();
+        for (auto it = files_.begin(); it != files_.end(); ++it) {
+            if (it->lastUse < oldest->lastUse)
+                oldest = it;
+        }
+        ::close(oldest->fd);
+        files_.erase(oldest);
+    }
+
+    std::vector<TOpenFile> files_;
+    quint64 clock_ = 0;
+};
+
+TOpenFiles& OpenFiles() {
+    static TOpenFiles files;
+    return files;
+}
+
+// Writes everything, at offset (pwrite) or, with offset < 0, at the end (O_APPEND).
+bool WriteAll(int fd, const QByteArray& data, off_t offset) {
+    const char* p = data.constData();
+    size_t left = size_t(data.size());
+    while (left > 0) {
+        const ssize_t n = offset >= 0 ? ::pwrite(fd, p, left, offset) : ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= size_t(n);
+        if (offset >= 0)
+            offset += n;
+    }
+    return true;
+}
+
+QByteArray Lines(const QStringList& lines) {
+    QByteArray data;
+    for (const QString& line : lines) {
+        data += line.toUtf8();
+        data += "\r\n";
+    }
+    return data;
+}
+
+// A name that no file can carry; the block then goes to the fallback file.
+bool Unbindable(const QString& fileName) {
+    return fileName.isEmpty() || fileName.contains(QChar(0));
+}
+
+} // namespace
+
+QString GetLogDir() {
+    TLoginIniCache& cache = LoginIniCache();
+    const QString programDir = ProgramDir();
+    if (cache.valid && cache.settled && cache.programDir == programDir &&
+        SameStamp(Stamp(cache.watched), cache.stamp))
+        return cache.value;
+
+    const timespec readStart = Now();
+    const QString iniName = programDir + "Login.ini";
+    QByteArray watched = Native(ResolvePath(iniName));
+    TStamp stamp = Stamp(watched);
+    if (!stamp.exists) {
+        watched = Native(programDir);
+        stamp = Stamp(watched);
+    }
+    cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
+    cache.programDir = programDir;
+    cache.watched = watched;
+    cache.stamp = stamp;
+    cache.settled = Settled(stamp, readStart);
+    cache.valid = true;
+    return cache.value;
+}
+
+void ForceLogDirectory(const QString& dir) {
+    if (dir.isEmpty())
+        throw EKelvoError("Unable to create the log directory: [SQL_LOG] PATH in Login.ini is empty.");
+    TDirCache& cache = DirCache();
+    if (cache.requested == dir && IsDirectory(cache.resolved))
+        return;
+    const QString resolved = ResolvePath(dir);
+    if (!IsDirectory(Native(resolved)) && !QDir().mkpath(resolved))
+        throw EKelvoError(QString("Unable to create directory %1").arg(dir));
+    cache.requested = dir;
+    cache.resolved = Native(resolved);
+}
+
+void ReplaceFile(const QString& fileName, const QStringList& lines) {
+    const QByteArray data = Lines(lines);
+    TOpenFiles& files = OpenFiles();
+    TOpenFile& file = files.Acquire(fileName, false);
+    // Overwriting in place, then cutting to length, never shows a reader an empty file and avoids
+    // the flush that file systems make when closing a file truncated to zero. Cutting is costly
+    // even when nothing is cut, so only a longer file is cut.
+    const off_t length = off_t(data.size());
+    if (!WriteAll(file.fd, data, 0) || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
+        const int error = errno;
+        files.Drop(file);
+        throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
+    }
+}
+
+void AppendToFile(const QString& fileName, const QStringList& lines) {
+    if (lines.isEmpty())
+        return;
+    const QString target = Unbindable(fileName) ? ProgramDir() + "Datoteka.txt" : fileName;
+    QByteArray data = Lines(lines);
+    data += ";\r\n\r\n";
+    TOpenFiles& files = OpenFiles();
+    TOpenFile& file = files.Acquire(target, true);
+    if (!WriteAll(file.fd, data, -1)) {
+        const int error = errno;
+        files.Drop(file);
+        throw EKelvoError(QString("Cannot write to %1: %2").arg(target, SystemError(error)));
+    }
+}
+
+void LogStatement(const QStringList& lines, bool toModifyLog) {
+    ForceLogDirectory(GetLogDir());
+    ReplaceFile(GetLogDir() + "Query.log", lines);
+    if (toModifyLog)
+        AppendToFile(GetLogDir() + "Modify.log", lines);
+}
+
+void CloseStatementLogs() {
+    OpenFiles().CloseAll();
+}
