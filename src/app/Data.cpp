@@ -31,7 +31,9 @@ TD::~TD() {
         D = nullptr;
 }
 
-QString TD::SettingsFile() { return ProgramDir() + "TransferSettings.ini"; }
+QString TD::SettingsFile() {
+    return ProgramDir() + "TransferSettings.ini";
+}
 
 void TD::ConnectionSequence() {
     Scripting = IniReadString(SettingsFile(), "GENERAL", "SCRIPTING", "Y") == "Y";
@@ -77,7 +79,8 @@ bool TD::ReadLogin() {
     return true;
 }
 
-QString TD::IniReadString(const QString& file, const QString& section, const QString& key, const QString& def) {
+QString TD::IniReadString(const QString& file, const QString& section, const QString& key,
+                          const QString& def) {
     return ::IniReadString(file, section, key, def);
 }
 
@@ -86,7 +89,8 @@ bool TD::IniReadSectionValues(const QString& file, const QString& section, QStri
     return true;
 }
 
-void TD::IniWriteString(const QString& file, const QString& section, const QString& key, const QString& value) {
+void TD::IniWriteString(const QString& file, const QString& section, const QString& key,
+                        const QString& value) {
     ::IniWriteString(file, section, key, value);
 }
 

@@ -30,9 +30,11 @@ public:
     bool IniEraseSection(const QString& file, const QString& section);
     bool IniDeleteKey(const QString& file, const QString& section, const QString& key);
     bool ReadLogin();
-    QString IniReadString(const QString& file, const QString& section, const QString& key, const QString& def);
+    QString IniReadString(const QString& file, const QString& section, const QString& key,
+                          const QString& def);
     bool IniReadSectionValues(const QString& file, const QString& section, QStringList& list);
-    void IniWriteString(const QString& file, const QString& section, const QString& key, const QString& value);
+    void IniWriteString(const QString& file, const QString& section, const QString& key,
+                        const QString& value);
     bool IniWriteSection(const QString& file, const QString& section, const QStringList& list);
 
     // Program directory + "TransferSettings.ini".

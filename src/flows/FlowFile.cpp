@@ -4,9 +4,13 @@
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 
-QString FlowSavePath(const QString& flowName) { return ProgramDir() + "Files/" + flowName + ".INI"; }
+QString FlowSavePath(const QString& flowName) {
+    return ProgramDir() + "Files/" + flowName + ".INI";
+}
 
-QString FlowTransferPath(const QString& flowName) { return ProgramDir() + "Files/" + flowName + ".ini"; }
+QString FlowTransferPath(const QString& flowName) {
+    return ProgramDir() + "Files/" + flowName + ".ini";
+}
 
 void CheckFlowName(const QString& flowName) {
     if (flowName.trimmed().isEmpty())
@@ -17,10 +21,11 @@ void CheckFlowName(const QString& flowName) {
     static const QString forbidden = "/\\:*?\"<>|=[]";
     for (const QChar c : flowName) {
         if (forbidden.contains(c) || c.unicode() < 32)
-            throw EKelvoError(QString("The flow name \"%1\" cannot be used as a file name: it holds the character "
-                                      "\"%2\".")
-                                  .arg(flowName, c.unicode() < 32 ? QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'))
-                                                                  : QString(c)));
+            throw EKelvoError(
+                QString("The flow name \"%1\" cannot be used as a file name: it holds the character "
+                        "\"%2\".")
+                    .arg(flowName, c.unicode() < 32 ? QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0'))
+                                                    : QString(c)));
     }
     if (flowName == "." || flowName == "..")
         throw EKelvoError(QString("The flow name \"%1\" cannot be used as a file name.").arg(flowName));

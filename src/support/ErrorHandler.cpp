@@ -9,7 +9,9 @@ QString ErrorMessage(const std::exception& error) {
     return QString::fromUtf8(error.what());
 }
 
-void HandleException(const std::exception& error) { ShowMessage(ErrorMessage(error)); }
+void HandleException(const std::exception& error) {
+    ShowMessage(ErrorMessage(error));
+}
 
 bool RunGuarded(const std::function<void()>& action) {
     try {

@@ -35,8 +35,8 @@ TValueClass ClassOf(TFieldType type) {
 }
 
 bool IsSizedCharacter(TFieldType type) {
-    return type == TFieldType::ftString || type == TFieldType::ftWideString || type == TFieldType::ftFixedChar ||
-           type == TFieldType::ftGuid;
+    return type == TFieldType::ftString || type == TFieldType::ftWideString ||
+           type == TFieldType::ftFixedChar || type == TFieldType::ftGuid;
 }
 
 // Character large objects and time stamps carry text: unquoted, nearly every value breaks the statement.

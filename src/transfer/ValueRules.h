@@ -25,10 +25,10 @@ class TValueSource {
 public:
     virtual ~TValueSource() = default;
     virtual TFieldType Type() const = 0;
-    virtual QString Text() const = 0;     // display text; empty for NULL
-    virtual double Number() const = 0;    // 0 for NULL
-    virtual bool Boolean() const = 0;     // false for NULL
-    virtual double DateTime() const = 0;  // day count; 0 for NULL
+    virtual QString Text() const = 0;    // display text; empty for NULL
+    virtual double Number() const = 0;   // 0 for NULL
+    virtual bool Boolean() const = 0;    // false for NULL
+    virtual double DateTime() const = 0; // day count; 0 for NULL
 };
 
 // A field of the current row of a query.

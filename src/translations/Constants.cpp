@@ -7,8 +7,9 @@
 #include "support/EnDial3.h"
 
 void SortLines(QStringList& lines) {
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::stable_sort(lines.begin(), lines.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
 }
 
 static int IndexOfName(const QStringList& list, const QString& name) {

@@ -8,7 +8,9 @@
 #include "support/ErrorHandler.h"
 #include "transfer/ValueFormat.h"
 
-QString TranslationPath(const QString& name) { return ProgramDir() + "Files/" + name + ".ini"; }
+QString TranslationPath(const QString& name) {
+    return ProgramDir() + "Files/" + name + ".ini";
+}
 
 namespace {
 

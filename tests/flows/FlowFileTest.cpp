@@ -61,8 +61,9 @@ TEST_F(FlowFile, WorkedExampleIsWrittenByteForByteAndReadBackUnchanged) {
 }
 
 TEST_F(FlowFile, EmptyListsLeaveTheirSectionsOutAndSaveDropsOnlyReplacedSections) {
-    dir.WriteFile("Files/ORDERS.INI", "[DATA]\r\nNAME=ORDERS\r\nOWNER=ana\r\n[TARGET]\r\nNAME=X\r\nNOTE=keep\r\n"
-                                      "[FIELDS]\r\nOLD=OLD\r\n[DEPENDENT]\r\nA=A\r\n");
+    dir.WriteFile("Files/ORDERS.INI",
+                  "[DATA]\r\nNAME=ORDERS\r\nOWNER=ana\r\n[TARGET]\r\nNAME=X\r\nNOTE=keep\r\n"
+                  "[FIELDS]\r\nOLD=OLD\r\n[DEPENDENT]\r\nA=A\r\n");
     TFlowDefinition flow;
     flow.Name = "ORDERS";
     flow.SourceLines = {"ORDERS"};
@@ -116,7 +117,8 @@ TEST_F(FlowFile, MissingFlowReadsEmptyAndBadNamesAreRefused) {
     EXPECT_EQ(none.SourceLines, QStringList{QString()});
     EXPECT_FALSE(none.Sql);
 
-    for (const QString& bad : QStringList{"", "   ", "A/B", "A\\B", "WHAT?", "X=Y", "[X]", " LEAD", "..", QString("A\tB")}) {
+    for (const QString& bad :
+         QStringList{"", "   ", "A/B", "A\\B", "WHAT?", "X=Y", "[X]", " LEAD", "..", QString("A\tB")}) {
         TFlowDefinition flow = Customers();
         flow.Name = bad;
         EXPECT_THROW(SaveFlow(flow, FlowsIni()), EKelvoError) << bad.toStdString();
@@ -125,7 +127,8 @@ TEST_F(FlowFile, MissingFlowReadsEmptyAndBadNamesAreRefused) {
     try {
         CheckFlowName("A/B");
     } catch (const EKelvoError& e) {
-        EXPECT_EQ(e.Message(), "The flow name \"A/B\" cannot be used as a file name: it holds the character \"/\".");
+        EXPECT_EQ(e.Message(),
+                  "The flow name \"A/B\" cannot be used as a file name: it holds the character \"/\".");
     }
     EXPECT_NO_THROW(CheckFlowName("ČRPALKE-2024 (A)"));
 }

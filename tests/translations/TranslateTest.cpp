@@ -11,7 +11,8 @@ namespace {
 
 class Translations : public ::testing::Test {
 protected:
-    void Translation(const QString& name, const QByteArray& type, const QByteArray& def, const QByteArray& pairs) {
+    void Translation(const QString& name, const QByteArray& type, const QByteArray& def,
+                     const QByteArray& pairs) {
         dir.WriteFile("Files/" + name + ".ini", "[DATA]\r\nNAME=" + name.toUtf8() + "\r\nTYPE=" + type +
                                                     "\r\nDEFAULT=" + def + "\r\n[TRANSLATIONS]\r\n" + pairs);
     }
@@ -23,7 +24,7 @@ TEST_F(Translations, StaticPairsAreFoundTrimmedAndWithoutRegardToCase) {
     TLangQuery q; // a static translation never touches the database
     EXPECT_EQ(TranslateValue("KINDS", "abc", q), "1");
     EXPECT_EQ(TranslateValue("kinds", "  b ", q), "2");
-    EXPECT_EQ(TranslateValue("KINDS", "EMPTY", q), "X");   // empty target gives the default
+    EXPECT_EQ(TranslateValue("KINDS", "EMPTY", q), "X"); // empty target gives the default
     EXPECT_EQ(TranslateValue("KINDS", "missing", q), "X");
     EXPECT_EQ(TranslateValue("KINDS", "EQ", q), "a=b");
     EXPECT_EQ(TranslateValue("GEN_ID", "anything", q), "(SELECT MAX(%s)+1 FROM %s)");
@@ -45,15 +46,17 @@ void ReferenceLookups(const QString& dsn) {
     auto db = OpenTestDatabase(dsn, "DBDest");
     TTempProgramDir dir;
     auto write = [&](const QString& name, const QByteArray& type, const QByteArray& statement) {
-        dir.WriteFile("Files/" + name + ".ini", "[DATA]\r\nTYPE=" + type + "\r\nDEFAULT=none\r\n[TRANSLATIONS]\r\n"
-                                                "NAME=" + statement + "\r\nIGNORED=select 1\r\n");
+        dir.WriteFile("Files/" + name + ".ini", "[DATA]\r\nTYPE=" + type +
+                                                    "\r\nDEFAULT=none\r\n[TRANSLATIONS]\r\n"
+                                                    "NAME=" +
+                                                    statement + "\r\nIGNORED=select 1\r\n");
     };
     TLangQuery q;
     q.DatabaseName = "DBDest";
     write("BYID", "R", "select NAME from PARTNERS where ID = SOURCE");
     EXPECT_EQ(TranslateValue("BYID", "17", q), "Kovač");
-    EXPECT_EQ(TranslateValue("BYID", "99", q), "none");   // no row
-    EXPECT_EQ(TranslateValue("BYID", "", q), "none");     // nothing runs for an empty value
+    EXPECT_EQ(TranslateValue("BYID", "99", q), "none"); // no row
+    EXPECT_EQ(TranslateValue("BYID", "", q), "none");   // nothing runs for an empty value
     write("BYCODE", "r", "select NAME from PARTNERS where CODE = 'SOURCE'");
     EXPECT_EQ(TranslateValue("BYCODE", "K1", q), "Kovač"); // any type but S is a reference
     // An apostrophe in the source value stays inside the literal.
