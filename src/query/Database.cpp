@@ -448,6 +448,12 @@ QString ParseParams(const QString& text, QStringList& names) {
 
 std::vector<TParam>& TQuery::Params() {
     const QString text = SQL.join('\n');
+    // Most statements carry no markers; they skip the scan.
+    if (!text.contains(':')) {
+        d_->params.clear();
+        d_->paramsText.clear();
+        return d_->params;
+    }
     if (text != d_->paramsText) {
         QStringList names;
         ParseParams(text, names);

@@ -12,14 +12,10 @@
 
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 
 namespace {
-
-// TEMP until platform/Paths.h lands
-QString ResolvePath(const QString& path) {
-    return path;
-}
 
 QByteArray Native(const QString& path) {
     return QFile::encodeName(path);
