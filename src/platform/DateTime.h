@@ -10,7 +10,7 @@
 // (so 29 December 1899 06:00 is -1.25, not -0.75).
 
 QDate DaysEpoch(); // 30 December 1899, day 0
-// The wall-clock date and time of dt, whatever its time spec. An invalid value counts as 0.
+// The wall-clock date and time of dt, whatever its time zone setting. An invalid value counts as 0.
 double DateTimeToDays(const QDateTime& dt);
 double DateToDays(const QDate& date);
 // Local date-time, to the nearest millisecond. Invalid for a count that is not finite or beyond the

@@ -1,22 +1,13 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "fixtures/FileText.h"
 #include "fixtures/TestEnv.h"
 #include "query/Database.h"
 #include "query/LangQuery.h"
 
 namespace {
 
-QByteArray Crlf(const QStringList& lines) {
-    QByteArray data;
-    for (const QString& line : lines)
-        data += line.toUtf8() + "\r\n";
-    return data;
-}
-
-QByteArray Block(const QStringList& lines) {
-    return Crlf(lines) + ";\r\n\r\n";
-}
 
 TFd Join(const QString& table, qint32 type, const QString& condition) {
     TFd fd;

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "fixtures/FileText.h"
 #include "fixtures/TestEnv.h"
 #include "platform/ProgramDir.h"
 #include "query/Database.h"
@@ -10,16 +11,6 @@
 
 namespace {
 
-QByteArray Crlf(const QStringList& lines) {
-    QByteArray data;
-    for (const QString& line : lines)
-        data += line.toUtf8() + "\r\n";
-    return data;
-}
-
-QByteArray Block(const QStringList& lines) {
-    return Crlf(lines) + ";\r\n\r\n";
-}
 
 void SetLogPath(const TTempProgramDir& dir, const QString& path) {
     dir.WriteFile("Login.ini", "[Other]\r\nPATH=wrong\r\n[sql_log]\r\npath = " + path.toUtf8() + "\r\n");
