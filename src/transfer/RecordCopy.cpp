@@ -1,0 +1,155 @@
+#include "transfer/RecordCopy.h"
+
+#include "flows/FlowFile.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+#include "support/EnDial3.h"
+#include "support/ErrorHandler.h"
+#include "transfer/TransferFiles.h"
+#include "transfer/ValueFormat.h"
+#include "translations/Constants.h"
+#include "translations/Translate.h"
+
+TFlowData ReadFlowData(const QString& flowName) {
+    const QString file = FlowTransferPath(flowName);
+    TFlowData flow;
+    flow.Name = flowName;
+    flow.Source = IniReadString(file, "SOURCE", "NAME", "");
+    flow.Target = IniReadString(file, "TARGET", "NAME", "");
+    flow.Sql = IniReadString(file, "DATA", "SQL", "N") == "Y";
+    IniReadSectionValues(file, "FIELDS", flow.Fields);
+    IniReadSectionValues(file, "TRANS", flow.Trans);
+    return flow;
+}
+
+TRecordCopy::TRecordCopy(TCopyQueries& queries, TCopyContext context)
+    : q_(queries), context_(std::move(context)) {
+    for (TLangQuery* q : {&q_.QS, &q_.Tbl})
+        q->DatabaseName = context_.SourceDatabase;
+    for (TLangQuery* q : {&q_.QF, &q_.QT, &q_.Q})
+        q->DatabaseName = context_.DestDatabase;
+}
+
+int TRecordCopy::CountRecords(const QString& source, bool sql) {
+    if (sql)
+        return 0;
+    q_.QS.Columns = "Count(*) as RecNr";
+    q_.QS.FromClause = source;
+    q_.QS.OpenSelect();
+    int count = 0;
+    if (!q_.QS.EmptyResult())
+        count = int(q_.QS.Fields(0).AsInteger());
+    q_.QS.Close();
+    return count;
+}
+
+void TRecordCopy::OpenFlowData(const TFlowData& flow) {
+    flow_ = flow;
+    RowsRead = 0;
+    Failed = 0;
+    context_.SetStatus("Reading source data...");
+    q_.QS.Close();
+    if (!flow.Sql) {
+        q_.QS.Columns = "*";
+        q_.QS.FromClause = flow.Source;
+        q_.QS.OpenSelect();
+    } else {
+        q_.QS.SQL = QStringList{ReplaceFilter(flow.Source, context_.ContractFilter())};
+        q_.QS.Open();
+    }
+    q_.QF.Close();
+    if (context_.Scripting) {
+        // The destination is not opened in scripting mode: its structure comes from the source.
+        q_.QF.DatabaseName = context_.SourceDatabase;
+        q_.QT.DatabaseName = context_.SourceDatabase;
+    }
+    q_.QF.Columns = "*";
+    q_.QF.FromClause = flow.Target;
+    q_.QF.OpenSelect();
+    q_.QT.Close();
+    q_.QT.Columns = "*";
+    q_.QT.FromClause = flow.Target;
+    q_.QT.Tables = flow.Target;
+
+    // The mapping lines are resolved against both tables once; rows only look the values up.
+    mappings_.clear();
+    for (const QString& line : flow.Fields) {
+        TMapping m;
+        m.DestName = LineName(line);
+        m.Expression = LineValue(line);
+        TField* dest = q_.QF.FindField(m.DestName);
+        if (!dest)
+            continue; // a destination column the table lacks adds nothing
+        m.Dest = {dest->FieldName, dest->DataType, dest->Size};
+        m.Constant = IsConstExpression(m.Expression);
+        if (!m.Constant) {
+            m.Translation = ListValue(flow.Trans, m.DestName);
+            for (int i = 0; i < q_.QS.FieldCount(); ++i) {
+                if (q_.QS.Fields(i).FieldName.compare(m.Expression, Qt::CaseInsensitive) == 0) {
+                    m.SourceIndex = i;
+                    break;
+                }
+            }
+            if (m.SourceIndex < 0 && m.Translation != GenIdName)
+                throw EKelvoError(
+                    QString("Flow %1: the destination column %2 is mapped to %3, which is not a "
+                            "column of the source.")
+                        .arg(flow.Name, m.DestName, m.Expression));
+        }
+        mappings_.push_back(m);
+    }
+    context_.SetStatus("Transfering data...");
+}
+
+QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
+    if (m.Constant)
+        return ResolveConstant(m.Expression, context_.ConstList());
+    if (m.Translation.isEmpty())
+        return PlainValueText(m.Dest, *source);
+    QString input;
+    if (source) {
+        try {
+            input = TranslationInputText(m.Dest, *source);
+        } catch (const std::exception& error) {
+            ShowError("Set translation value " + q_.QS.Fields(m.SourceIndex).FieldName + " :" +
+                      ErrorMessage(error));
+            input.clear();
+        }
+    }
+    return TranslateValue(m.Translation, input, q_.Q);
+}
+
+TRowResult TRecordCopy::CopyRow() {
+    q_.QT.ClearFieldValues();
+    for (const TMapping& m : mappings_) {
+        std::optional<TFieldSource> source;
+        if (m.SourceIndex >= 0)
+            source.emplace(q_.QS.Fields(m.SourceIndex));
+        const QString value = ValueOf(m, source ? &*source : nullptr);
+        if (m.Translation == GenIdName) {
+            q_.QT.AddFieldValue(m.DestName, FillGenId(value, m.Dest.Name, flow_.Target), 0);
+        } else {
+            const TStatementValue entered = EnterValue(m.Dest, value);
+            q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
+        }
+    }
+    TRowResult result = TRowResult::Copied;
+    try {
+        q_.QT.ExecInsert();
+    } catch (const std::exception& error) {
+        HandleInsertError(error, result);
+    }
+    q_.QS.Next();
+    ++RowsRead;
+    return result;
+}
+
+void TRecordCopy::HandleInsertError(const std::exception& error, TRowResult& result) {
+    AppendFailedStatement(ProgramDir() + "FailedData.sql", q_.QT.SQL);
+    ++Failed;
+    context_.SetFailedLabel(QString("Failed insert on %1 records.").arg(Failed));
+    result = TRowResult::Failed;
+    if (context_.StopOnError() &&
+        AskYesNo("Failed to transfer record.\rMessage: " + ErrorMessage(error) + "\rContinue?") == mrNo)
+        result = TRowResult::Stop;
+}

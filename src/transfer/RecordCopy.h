@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "query/LangQuery.h"
+#include "transfer/ValueRules.h"
+
+// One flow's copy: counting, opening its data, and turning each source row into one INSERT. The queries
+// belong to the progress window; the run (TTransferRun) calls these steps.
+struct TCopyQueries {
+    TLangQuery QS;  // source rows
+    TLangQuery QF;  // destination column catalogue
+    TLangQuery QT;  // the insert
+    TLangQuery Q;   // reference translation lookups
+    TLangQuery Tbl; // flow scripts
+};
+
+// What a flow start reads from its definition file.
+struct TFlowData {
+    QString Name;
+    QString Source;
+    QString Target;
+    bool Sql = false;
+    QStringList Fields; // DEST=EXPRESSION
+    QStringList Trans;  // DEST=translation name or GEN_ID
+};
+
+TFlowData ReadFlowData(const QString& flowName);
+
+// Where the copy reads its settings from at each use.
+struct TCopyContext {
+    QString SourceDatabase;
+    QString DestDatabase;
+    bool Scripting = false;
+    std::function<QString()> ContractFilter;
+    std::function<QStringList()> ConstList;
+    std::function<bool()> StopOnError;
+    std::function<void(const QString& status)> SetStatus;
+    std::function<void(const QString& text)> SetFailedLabel;
+};
+
+enum class TRowResult { Copied, Failed, Stop };
+
+class TRecordCopy {
+public:
+    TRecordCopy(TCopyQueries& queries, TCopyContext context);
+
+    int CountRecords(const QString& source, bool sql);
+    // Opens the source and the catalogue and prepares the mapping lines.
+    void OpenFlowData(const TFlowData& flow);
+    // Copies the current source row and moves to the next. Stop: the operator answered No.
+    TRowResult CopyRow();
+
+    int RowsRead = 0;
+    int Failed = 0;
+
+private:
+    struct TMapping {
+        QString DestName; // as the mapping line writes it
+        TColumnDesc Dest; // as the catalogue describes it
+        QString Expression;
+        bool Constant = false;
+        QString Translation;
+        int SourceIndex = -1;
+    };
+
+    QString ValueOf(const TMapping& m, const TValueSource* source);
+    void HandleInsertError(const std::exception& error, TRowResult& result);
+
+    TCopyQueries& q_;
+    TCopyContext context_;
+    TFlowData flow_;
+    std::vector<TMapping> mappings_;
+};

@@ -1,0 +1,108 @@
+#include "transfer/TransferFiles.h"
+
+#include <QCoreApplication>
+
+#include "flows/FlowScripts.h"
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+#include "platform/ProgramDir.h"
+#include "platform/TextFile.h"
+#include "query/LangQuery.h"
+#include "support/ErrorHandler.h"
+
+namespace {
+
+QString Bound(const QString& path) {
+    if (path.trimmed().isEmpty() || path.contains(QChar(0)))
+        return ProgramDir() + "Logfile.txt";
+    return path;
+}
+
+// Removes blanks and control characters at both ends.
+QString TrimControl(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin].unicode() <= ' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+void RunPair(const QString& flowName, const char* sourceSuffix, const char* destSuffix,
+             const QString& sourceDatabase, TLangQuery& tbl, const TScriptTarget& target) {
+    const QString source = ScriptPath(flowName, sourceSuffix);
+    if (FileExists(source))
+        RunTransferScript(sourceDatabase, source, tbl, target);
+    const QString dest = ScriptPath(flowName, destSuffix);
+    if (FileExists(dest))
+        RunTransferScript(target.DestDatabaseName, dest, tbl, target);
+}
+
+} // namespace
+
+void AppendLogLine(const QString& path, const QString& line) {
+    AppendTextLine(Bound(path), line);
+}
+
+void AppendFailedStatement(const QString& path, const QStringList& lines) {
+    if (lines.isEmpty())
+        return;
+    AppendTextLines(Bound(path), QStringList(lines) << "Go" << QString());
+}
+
+QString ReplaceFilter(const QString& text, const QString& filter) {
+    QString result = text;
+    return result.replace("%FILTERPOG%", filter, Qt::CaseInsensitive);
+}
+
+bool RunTransferScript(const QString& databaseName, const QString& path, TLangQuery& tbl,
+                       const TScriptTarget& target) {
+    tbl.DatabaseName = databaseName;
+    QStringList lines;
+    try {
+        lines = ReadTextLines(path);
+    } catch (const EKelvoError&) {
+        return false;
+    }
+    lines.removeIf([](const QString& line) { return line.startsWith("/*"); });
+    const bool exported =
+        target.Scripting && databaseName.compare(target.DestDatabaseName, Qt::CaseInsensitive) == 0;
+    tbl.SQL.clear();
+    QStringList log{path};
+    for (const QString& line : lines) {
+        const QString trimmed = TrimControl(line);
+        if (!trimmed.endsWith(';')) {
+            tbl.SQL << line;
+            continue;
+        }
+        try {
+            tbl.SQL << trimmed.left(trimmed.size() - 1);
+            if (exported) {
+                for (QString& statementLine : tbl.SQL)
+                    statementLine = ReplaceFilter(statementLine, target.ContractFilter);
+                tbl.SetScripting(true);
+                tbl.SetScriptFile(target.ExportFile);
+            } else {
+                tbl.SetScripting(false);
+            }
+            tbl.ExecModify();
+            QCoreApplication::processEvents();
+        } catch (const std::exception& error) {
+            log << ErrorMessage(error);
+        }
+        tbl.SQL.clear();
+    }
+    log << ScriptDoneText;
+    WriteTextLines(path + ".log", log);
+    return true;
+}
+
+void RunInitScripts(const QString& flowName, const QString& sourceDatabase, TLangQuery& tbl,
+                    const TScriptTarget& target) {
+    RunPair(flowName, SourceInitSuffix, DestInitSuffix, sourceDatabase, tbl, target);
+}
+
+void RunFinalScripts(const QString& flowName, const QString& sourceDatabase, TLangQuery& tbl,
+                     const TScriptTarget& target) {
+    RunPair(flowName, SourceFinalSuffix, DestFinalSuffix, sourceDatabase, tbl, target);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "transfer/RecordCopy.h"
+
+// What the run shows and asks of its progress window.
+class ITransferView {
+public:
+    virtual ~ITransferView() = default;
+    // Sets a label's text; repaintNow paints it at once instead of at the next pump.
+    virtual void SetLabel(const char* name, const QString& text, bool repaintNow = false) = 0;
+    virtual void SetLabelVisible(const char* name, bool visible) = 0;
+    virtual void SetStatus(const QString& text) = 0;
+    virtual void SetTimerEnabled(bool enabled) = 0;
+    // Shows the window without making it modal, or brings it to the front when it is shown.
+    virtual void ShowOrRaise() = 0;
+    virtual void Pump() = 0;
+};
+
+// The main window's run options and constants, read at each use.
+struct TRunOptions {
+    std::function<bool()> StopOnError = [] { return false; };
+    std::function<bool()> ShowTransferSummary = [] { return false; };
+    std::function<bool()> ReduceProcessMessages = [] { return false; };
+    std::function<QStringList()> ConstList = [] { return QStringList(); };
+};
+
+struct TRunSettings {
+    QString SourceDatabase = "DBSource";
+    QString DestDatabase = "DBDest";
+    bool Scripting = false;
+    std::function<QString()> ContractFilter = [] { return QString(); };
+};
+
+// Runs a list of flows in dependency order.
+class TTransferRun {
+public:
+    TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSettings settings, TRunOptions options);
+
+    // Returns when the run is over; errors that end it propagate after the run has cleaned up.
+    void RunTransfer(const QStringList& flowNames);
+
+    // The first flow in list order that has not run and whose dependencies all have.
+    static bool NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next);
+
+    void Cancel() { canceled_ = true; }
+    void Skip();
+    void Timer1Timer();
+    bool Active() const { return active_; }
+
+    QString ExportFile;
+
+private:
+    void UpdateFlowCounts();
+    void UpdateRecords();
+    void Estimate();
+    bool RunFlow(const QString& name, int& done); // false: the run ends
+
+    ITransferView& view_;
+    TCopyQueries& q_;
+    TRunSettings settings_;
+    TRunOptions options_;
+    TRecordCopy copy_;
+    bool canceled_ = false;
+    bool active_ = false;
+    double runStart_ = 0;
+    double flowStart_ = 0;
+    double estimateTime_ = 0;
+    double lastTick_ = 0;
+    double remaining_ = 0;
+    bool estimated_ = false;
+    int expected_ = 0;
+    int requested_ = 0;
+    int done_ = 0;
+};
