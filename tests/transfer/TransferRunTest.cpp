@@ -1,0 +1,364 @@
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include "fixtures/FileText.h"
+#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/TestEnv.h"
+#include "platform/DateTime.h"
+#include "query/Database.h"
+#include "transfer/TransferRun.h"
+#include "transfer/ui/Transfer.h"
+
+namespace {
+
+// A program directory with a source and a destination, and helpers to define flows and run them.
+class Transfer : public ::testing::Test {
+public:
+    void Connect(const QString& sourceDsn, const QString& destDsn) {
+        if (sourceDsn.startsWith("KelvoLite"))
+            TestEnv::ResetSqlite(sourceDsn);
+        if (destDsn.startsWith("KelvoLite"))
+            TestEnv::ResetSqlite(destDsn);
+        if (sourceDsn == "KelvoPg" || destDsn == "KelvoPg")
+            TestEnv::ResetPostgres();
+        source = OpenTestDatabase(sourceDsn, "DBSource");
+        dest = OpenTestDatabase(destDsn, "DBDest");
+        sourceDsn_ = sourceDsn;
+        destDsn_ = destDsn;
+    }
+    void Flow(const QString& name, const QString& text) {
+        dir.WriteFile("Files/" + name + ".INI", text.toUtf8());
+    }
+    // Runs through a real progress window; onInsert runs before every composed insert.
+    void Run(const QStringList& flows, bool scripting, std::function<void(TFTransfer&)> onInsert = {}) {
+        TRunSettings settings;
+        settings.Scripting = scripting;
+        settings.ContractFilter = [this] { return filter; };
+        TRunOptions options;
+        options.StopOnError = [this] { return stopOnError; };
+        options.ShowTransferSummary = [this] { return summary; };
+        options.ConstList = [this] { return constants; };
+        auto* window = new TFTransfer(settings, options);
+        if (onInsert)
+            window->QT().OnInsert = [window, onInsert](TLangQuery*) { onInsert(*window); };
+        QPointer<TFTransfer> guard(window);
+        window->RunTransfer(flows);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull()) << "the run releases its window";
+    }
+    QStringList LogLines() const {
+        QStringList lines = QString::fromUtf8(dir.ReadFile("Transfer.log")).split("\r\n", Qt::SkipEmptyParts);
+        for (QString& l : lines)
+            l = l.left(l.indexOf(" Duration: "));
+        return lines;
+    }
+    int Count(const QString& databaseName, const QString& table) {
+        TQuery q;
+        q.DatabaseName = databaseName;
+        q.SQL << "select count(*) from " + table;
+        q.Open();
+        return int(q.Fields(0).AsInteger());
+    }
+
+    TTempProgramDir dir;
+    std::unique_ptr<TDatabase> source, dest;
+    QString sourceDsn_, destDsn_;
+    QString filter = "1";
+    bool stopOnError = false;
+    bool summary = false;
+    QStringList constants{"CK=B"};
+};
+
+const char* WorkedFlow = "[DATA]\r\nNAME=W\r\nSQL=N\r\n[SOURCE]\r\nNAME=SRC\r\n[TARGET]\r\nNAME=CUSTOMER\r\n"
+                         "[FIELDS]\r\nNAME=CNAME\r\nBALANCE=CBAL\r\nACTIVE=CACT\r\nKIND=CONST(CK)\r\n";
+const QStringList WorkedInsert{"Insert into CUSTOMER ", "   (NAME, BALANCE, ACTIVE, KIND)", "values ",
+                               "('O''Neil', 1234.5000, 1, 'B')"};
+
+// PostgreSQL takes no unquoted 1 for a boolean column, so its destination keeps the flag in a smallint:
+// the statement is the same, as a boolean source gives 1 or 0 to an integer destination too.
+void WorkedTables(const QString& dsn, bool withRow, const QString& flagType = "boolean") {
+    ExecOn(dsn, "create table SRC (CNAME varchar(20), CBAL float, CACT boolean)");
+    if (withRow)
+        ExecOn(dsn, "insert into SRC values ('O''Neil', 1234.5, true)");
+    ExecOn(dsn, "create table CUSTOMER (NAME varchar(10) primary key, BALANCE float, ACTIVE " + flagType +
+                    ", KIND varchar(1))");
+}
+
+TEST_F(Transfer, WorkedRowInScriptingModeReachesOnlyTheExportFile) {
+    Connect("KelvoLite", "KelvoLite2");
+    WorkedTables("KelvoLite", true);
+    Flow("W", WorkedFlow);
+    dir.WriteFile("Files/W_dinit.txt", "delete from CUSTOMER where KIND = '%filterpog%';\r\n");
+    filter = "X";
+    TScriptedAnswerer answers;
+    answers.AnswerSave(dir.FilePath("out/export.sql")); // the missing folder is created
+    Run({"W"}, true);
+    ASSERT_EQ(answers.Asked().size(), 1u);
+    const TSaveDialogRequest& save = answers.Asked()[0].save;
+    EXPECT_EQ(save.title, "Save data to...");
+    EXPECT_EQ(save.defaultExt, "SQL");
+    EXPECT_EQ(save.initialName, "KelvoPogData.sql");
+    EXPECT_EQ(save.filter, "Sql|*.SQL|Txt|*.TXT|Any|*.*");
+    EXPECT_EQ(dir.ReadFile("out/export.sql"),
+              Block({"delete from CUSTOMER where KIND = 'X'"}) + Block(WorkedInsert));
+    EXPECT_EQ(Count("DBSource", "CUSTOMER"), 0); // structure from the source, nothing executed
+    EXPECT_EQ(LogLines(), QStringList{"W Transfered: 1 Failed: 0"});
+
+    // A second run extends the export file.
+    answers.AnswerSave(dir.FilePath("out/export.sql"));
+    Run({"W"}, true);
+    EXPECT_EQ(dir.ReadFile("out/export.sql"),
+              (Block({"delete from CUSTOMER where KIND = 'X'"}) + Block(WorkedInsert)).repeated(2));
+    EXPECT_EQ(LogLines().size(), 2);
+}
+
+TEST_F(Transfer, ScriptingWithTheSaveDialogCancelledTouchesNothing) {
+    Connect("KelvoLite", "KelvoLite2");
+    WorkedTables("KelvoLite", true);
+    Flow("W", WorkedFlow);
+    TScriptedAnswerer answers;
+    answers.AnswerSave(std::nullopt);
+    Run({"W"}, true);
+    EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+    EXPECT_FALSE(QFile::exists(dir.FilePath("Log/Query.log")));
+}
+
+void WorkedRowDirect(Transfer& t, TTempProgramDir& dir) {
+    TScriptedAnswerer answers;
+    t.summary = true;
+    answers.AnswerMessage(mrOk).AnswerMessage(mrOk); // the flow's failure notice, then the summary
+    ExecOn(t.destDsn_, "insert into CUSTOMER values ('O''Neil', 1, 0, 'A')");
+    t.Run({"W"}, false);
+    EXPECT_EQ(dir.ReadFile("FailedData.sql"), Crlf(WorkedInsert) + "Go\r\n\r\n");
+    EXPECT_EQ(answers.AskedTexts(),
+              QStringList({"W - Failed insert on 1 records.", "Data transfer succeded."}));
+    EXPECT_EQ(t.LogLines(), QStringList{"W Transfered: 0 Failed: 1"});
+    ExecOn(t.destDsn_, "delete from CUSTOMER");
+    answers.AnswerMessage(mrOk);
+    t.Run({"W"}, false);
+    TQuery q;
+    q.DatabaseName = "DBDest";
+    q.SQL << "select NAME, BALANCE, ACTIVE, KIND from CUSTOMER";
+    q.Open();
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.Fields(0).AsString(), "O'Neil");
+    EXPECT_DOUBLE_EQ(q.Fields(1).AsFloat(), 1234.5);
+    EXPECT_TRUE(q.Fields(2).AsBoolean());
+    EXPECT_EQ(q.Fields(3).AsString(), "B");
+}
+
+TEST_F(Transfer, WorkedRowInDirectModeOnSQLite) {
+    Connect("KelvoLite", "KelvoLite2");
+    WorkedTables("KelvoLite", true);
+    WorkedTables("KelvoLite2", false);
+    Flow("W", WorkedFlow);
+    WorkedRowDirect(*this, dir);
+}
+
+TEST_F(Transfer, WorkedRowInDirectModeOnPostgreSQL) {
+    if (!TestEnv::PostgresConfigured())
+        return;
+    Connect("KelvoLite", "KelvoPg");
+    WorkedTables("KelvoLite", true);
+    WorkedTables("KelvoPg", false, "smallint");
+    Flow("W", WorkedFlow);
+    WorkedRowDirect(*this, dir);
+}
+
+QString Simple(const QString& name, const QString& table, const QStringList& dependsOn = {}) {
+    QString text = "[DATA]\r\nNAME=" + name + "\r\n[SOURCE]\r\nNAME=" + table +
+                   "\r\n[TARGET]\r\nNAME=" + table + "_D\r\n[FIELDS]\r\nID=ID\r\n";
+    if (!dependsOn.isEmpty()) {
+        text += "[DEPENDENT]\r\n";
+        for (const QString& d : dependsOn)
+            text += d + "=" + d + "\r\n";
+    }
+    return text;
+}
+
+void Rows(const QString& sourceDsn, const QString& destDsn, const QString& table, int n) {
+    ExecOn(sourceDsn, "create table " + table + " (ID integer)");
+    QString inserts;
+    for (int i = 1; i <= n; ++i)
+        inserts += QString("insert into %1 values (%2);").arg(table).arg(i);
+    ExecOn(sourceDsn, inserts);
+    ExecOn(destDsn, "create table " + table + "_D (ID integer check (ID <> 5))");
+}
+
+TEST_F(Transfer, DependentFlowsRunInOrderAndCirclesNever) {
+    Connect("KelvoLite", "KelvoLite2");
+    for (const char* t : {"TA", "TB", "TC", "TD", "TE"})
+        Rows("KelvoLite", "KelvoLite2", t, 2);
+    Flow("A", Simple("A", "TA", {"C"}));
+    Flow("B", Simple("B", "TB"));
+    Flow("C", Simple("C", "TC"));
+    Flow("D", Simple("D", "TD", {"E"}));
+    Flow("E", Simple("E", "TE", {"D"}));
+    summary = true;
+    TScriptedAnswerer answers;
+    answers.AnswerMessage(mrOk);
+    Run({"A", "B", "C", "D", "E"}, false);
+    EXPECT_EQ(LogLines(), QStringList({"B Transfered: 2 Failed: 0", "C Transfered: 2 Failed: 0",
+                                       "A Transfered: 2 Failed: 0"}));
+    EXPECT_EQ(answers.AskedTexts(), QStringList{"Error transfering data. Succesfuly transfered 3 tables."});
+    EXPECT_EQ(answers.Asked()[0].type, mtError);
+    EXPECT_EQ(Count("DBDest", "TD_D"), 0);
+
+    // "Start flow" on a flow with a dependency: nothing runs, the window never shows.
+    answers.AnswerMessage(mrOk);
+    bool inserted = false;
+    Run({"A"}, false, [&](TFTransfer&) { inserted = true; });
+    EXPECT_FALSE(inserted);
+    EXPECT_EQ(answers.AskedTexts().last(), "Error transfering data. Succesfuly transfered 0 tables.");
+    QString next;
+    EXPECT_TRUE(TTransferRun::NextFlow({"A", "B", "C"}, {"b"}, next));
+    EXPECT_EQ(next, "C");
+}
+
+TEST_F(Transfer, SkipEndsTheFlowAndCancelEndsTheRun) {
+    Connect("KelvoLite", "KelvoLite2");
+    Rows("KelvoLite", "KelvoLite2", "TA", 10);
+    Rows("KelvoLite", "KelvoLite2", "TB", 10);
+    Flow("A", Simple("A", "TA"));
+    Flow("B", Simple("B", "TB", {"A"}));
+    int rows = 0;
+    Run({"B", "A"}, false, [&](TFTransfer& w) {
+        if (++rows == 3)
+            w.findChild<QPushButton*>("BSkip")->click();
+    });
+    // A was skipped after its third row, counts as transferred, and B ran after it.
+    EXPECT_EQ(LogLines(), QStringList({"A Transfered: 3 Failed: 0", "B Transfered: 9 Failed: 1"}));
+    EXPECT_EQ(Count("DBDest", "TA_D"), 3);
+
+    summary = true; // a cancelled run shows no summary
+    rows = 0;
+    Run({"A", "B"}, false, [&](TFTransfer& w) {
+        if (++rows == 2)
+            w.findChild<QPushButton*>("BitBtn1")->click();
+    });
+    EXPECT_EQ(LogLines().mid(2), QStringList({"A User canceled. Transfered: 2 Failed: 0"}));
+    EXPECT_EQ(Count("DBDest", "TB_D"), 9);
+
+    // Closing the window during the run counts as Cancel.
+    rows = 0;
+    Run({"A"}, false, [&](TFTransfer& w) {
+        if (++rows == 4)
+            w.close();
+    });
+    EXPECT_EQ(LogLines().last(), "A User canceled. Transfered: 4 Failed: 0");
+}
+
+TEST_F(Transfer, StopOnErrorAsksAfterEachFailure) {
+    Connect("KelvoLite", "KelvoLite2");
+    Rows("KelvoLite", "KelvoLite2", "TA", 8);
+    ExecOn("KelvoLite", "insert into TA values (5)"); // two rows break the check constraint
+    Flow("A", Simple("A", "TA"));
+    stopOnError = true;
+    {
+        TScriptedAnswerer answers;
+        answers.AnswerMessage(mrYes).AnswerMessage(mrYes);
+        Run({"A"}, false);
+        ASSERT_EQ(answers.Asked().size(), 2u);
+        EXPECT_TRUE(answers.Asked()[0].text.startsWith("Failed to transfer record.\rMessage: "));
+        EXPECT_TRUE(answers.Asked()[0].text.endsWith("\rContinue?"));
+        EXPECT_EQ(answers.Asked()[0].type, mtConfirmation);
+    }
+    EXPECT_EQ(LogLines(), QStringList({"A Transfered: 7 Failed: 2"}));
+    {
+        TScriptedAnswerer answers;
+        answers.AnswerMessage(mrNo);
+        Run({"A"}, false);
+    }
+    EXPECT_EQ(LogLines().size(), 1); // No ends the run without a line
+    EXPECT_EQ(Count("DBDest", "TA_D"), 7 + 4);
+    EXPECT_EQ(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\nGo\r\n"), 3);
+}
+
+TEST_F(Transfer, EveryRowReadIsInTheDestinationOrInFailedDataOnPostgreSQL) {
+    if (!TestEnv::PostgresConfigured())
+        return;
+    Connect("KelvoLite", "KelvoPg");
+    ExecOn("KelvoLite", "create table TA (ID integer, NAME varchar(30))");
+    QString inserts;
+    for (int i = 1; i <= 40; ++i)
+        inserts += QString("insert into TA values (%1, '%2');").arg(i % 13).arg(i % 7 ? "ok" : "bad''s");
+    ExecOn("KelvoLite", inserts);
+    ExecOn("KelvoPg",
+           "create table TA_D (ID integer primary key, NAME varchar(30) check (NAME <> 'bad''s'))");
+    Flow("A", "[DATA]\r\nNAME=A\r\n[SOURCE]\r\nNAME=TA\r\n[TARGET]\r\nNAME=TA_D\r\n[FIELDS]\r\nID=ID\r\n"
+              "NAME=NAME\r\n");
+    Run({"A"}, false);
+    const int failed = int(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\nGo\r\n"));
+    EXPECT_GT(failed, 0);
+    EXPECT_EQ(Count("DBDest", "TA_D") + failed, 40);
+    EXPECT_EQ(LogLines(), QStringList{QString("A Transfered: %1 Failed: %2").arg(40 - failed).arg(failed)});
+}
+
+TEST_F(Transfer, NullsIntoEveryDestinationClass) {
+    Connect("KelvoLite", "KelvoLite2");
+    ExecOn("KelvoLite",
+           "create table SRC (S varchar(5), F float, B boolean);insert into SRC values (NULL, NULL, NULL);"
+           "create table DST (CI integer, CF integer, CB boolean, CD float, CDT date, CT time, "
+           "CS varchar(5), CC char(3), CL bigint, CM text)");
+    Flow("N",
+         "[DATA]\r\nNAME=N\r\n[SOURCE]\r\nNAME=SRC\r\n[TARGET]\r\nNAME=DST\r\n[FIELDS]\r\nCI=S\r\nCF=F\r\n"
+         "CB=B\r\nCD=F\r\nCDT=S\r\nCT=S\r\nCS=S\r\nCC=S\r\nCL=S\r\nCM=S\r\nMISSING=S\r\n");
+    TScriptedAnswerer answers;
+    answers.AnswerSave(dir.FilePath("n.sql"));
+    Run({"N"}, true);
+    EXPECT_EQ(dir.ReadFile("n.sql"),
+              Block({"Insert into DST ", "   (CI, CF, CB, CD, CDT, CT, CS, CC, CL, CM)", "values ",
+                     "(NULL, 0, 0, 0.0000, NULL, NULL, NULL, NULL, NULL, NULL) "}));
+}
+
+TEST_F(Transfer, AMappingToNoSourceColumnEndsTheRunWithAMessage) {
+    Connect("KelvoLite", "KelvoLite2");
+    Rows("KelvoLite", "KelvoLite2", "TA", 2);
+    Flow("A", "[DATA]\r\nNAME=A\r\n[SOURCE]\r\nNAME=TA\r\n[TARGET]\r\nNAME=TA_D\r\n[FIELDS]\r\nID=NOPE\r\n");
+    try {
+        Run({"A"}, false);
+        ADD_FAILURE() << "the run must end with an error";
+    } catch (const EKelvoError& e) {
+        EXPECT_EQ(e.Message(),
+                  "Flow A: the destination column ID is mapped to NOPE, which is not a column of the "
+                  "source.");
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(TFTransfer::RunActive());
+    EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+}
+
+TEST_F(Transfer, EstimatesEveryHundredRowsAndTimesWrapAfterADay) {
+    Connect("KelvoLite", "KelvoLite2");
+    Rows("KelvoLite", "KelvoLite2", "TA", 250);
+    Flow("A", Simple("A", "TA"));
+    double clock = 45000.0; // a day count; each row takes one second
+    SetClockForTests([&] { return clock; });
+    QStringList estimates;
+    int rows = 0;
+    Run({"A"}, false, [&](TFTransfer& w) {
+        clock += 1.0 / 86400;
+        ++rows;
+        if (rows == 101 || rows == 201 || rows == 250)
+            estimates << w.findChild<QLabel*>("LRemTime")->text();
+        if (rows == 2)
+            estimates << w.findChild<QLabel*>("LRecords")->text() + " " +
+                             w.findChild<QLabel*>("LPercTable")->text();
+        if (rows == 120) {
+            clock += 1.0; // a day passes for the timer only
+            w.Timer1Timer();
+            estimates << w.findChild<QLabel*>("LTime")->text() + " " +
+                             w.findChild<QLabel*>("LRemTime")->text();
+            clock -= 1.0;
+        }
+    });
+    SetClockForTests({});
+    EXPECT_EQ(estimates,
+              QStringList({"Record 1/250 0%", "00:02:30", "00:02:00 00:00:00", "00:00:50", "00:00:50"}));
+}
+
+} // namespace
