@@ -1,292 +1,268 @@
 #include "query/Database.h"
 
-#include <QDateTime>
-#include <QRegularExpression>
 #include <algorithm>
-#include <clocale>
-#include <cmath>
 #include <langinfo.h>
+#include <locale.h>
 #include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include "platform/DateTime.h"
-#include "platform/Regional.h"
+#include "query/DatabaseValues.h"
 #include "support/Answerer.h"
 
-static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "text crosses ODBC as UTF-16");
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is expected to be UTF-16");
 
 namespace {
 
-const SQLWCHAR* W(const QString& text) {
-    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+using namespace DatabaseValues;
+
+// ---------------------------------------------------------------------------------------------------------
+// ODBC plumbing
+
+SQLWCHAR* W(const QString& s) {
+    return const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(s.utf16()));
 }
 
-QString FromW(const SQLWCHAR* text, qsizetype length) {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+QString FromW(const SQLWCHAR* p, qsizetype length) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), length);
 }
 
+// The engine's own diagnostic texts, one line per record.
+QString Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    QStringList lines;
+    std::vector<SQLWCHAR> message(1024);
+    SQLWCHAR state[6];
+    SQLINTEGER nativeError = 0;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRecW(handleType, handle, record, state, &nativeError, message.data(),
+                                            SQLSMALLINT(message.size()), &length);
+        if (rc == SQL_SUCCESS_WITH_INFO && length >= SQLSMALLINT(message.size())) {
+            message.resize(size_t(length) + 1);
+            --record;
+            continue;
+        }
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        lines << FromW(message.data(), length);
+    }
+    return lines.join('\n');
+}
+
+QString ErrorText(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* action) {
+    QString text = handle ? Diagnostics(handleType, handle) : QString();
+    if (text.isEmpty())
+        text =
+            QString("%1 failed without a message from the engine (ODBC return code %2).").arg(action).arg(rc);
+    return text;
+}
+
+[[noreturn]] void Fail(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* action) {
+    throw EDatabaseError(ErrorText(handleType, handle, rc, action));
+}
+
+// One environment for the whole program. It is never freed: connections may outlive any static that would
+// own it, and the process end releases it anyway.
 SQLHENV Environment() {
     static SQLHENV env = [] {
-        // Drivers convert wide text through the C library's character set; it must be UTF-8 or
-        // letters outside ASCII are lost.
-        const char* codeset = nl_langinfo(CODESET);
-        if (!codeset || QByteArray(codeset).toUpper().replace("-", "") != "UTF8")
-            std::setlocale(LC_CTYPE, "C.UTF-8");
         SQLHENV h = SQL_NULL_HENV;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
-            throw EDatabaseError("The ODBC driver manager could not be initialised.");
-        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+            throw EDatabaseError("The ODBC driver manager could not create its environment.");
+        const SQLRETURN rc =
+            SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        if (!SQL_SUCCEEDED(rc)) {
+            const QString text = ErrorText(SQL_HANDLE_ENV, h, rc, "Selecting ODBC 3");
+            SQLFreeHandle(SQL_HANDLE_ENV, h);
+            throw EDatabaseError(text);
+        }
         return h;
     }();
     return env;
 }
 
-// The engine's own messages for a failed call, every record on its own line.
-QString Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
-    QStringList messages;
-    SQLWCHAR state[6];
-    SQLWCHAR message[2048];
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    for (SQLSMALLINT i = 1; i < 20; ++i) {
-        const SQLRETURN r = SQLGetDiagRecW(handleType, handle, i, state, &native, message,
-                                           SQLSMALLINT(std::size(message)), &length);
-        if (!SQL_SUCCEEDED(r))
-            break;
-        messages << FromW(message, std::min<qsizetype>(length, qsizetype(std::size(message)) - 1)).trimmed();
+// unixODBC converts the wide calls for drivers without wide entry points (the SQLite driver among them)
+// through iconv, using the codeset of the locale in force when the connection handle is allocated. Under a
+// locale that is not UTF-8 every letter outside ASCII would reach such a driver mangled, so the connection
+// is made under a UTF-8 codeset (for this thread only).
+class TUtf8CodesetScope {
+public:
+    TUtf8CodesetScope() {
+        const char* codeset = nl_langinfo(CODESET);
+        if (qstricmp(codeset, "UTF-8") == 0 || qstricmp(codeset, "UTF8") == 0)
+            return;
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+        if (utf8)
+            previous_ = uselocale(utf8);
     }
-    if (messages.isEmpty())
-        return "The database engine reported an error without a message.";
-    return messages.join('\n');
+    ~TUtf8CodesetScope() {
+        if (previous_)
+            uselocale(previous_);
+    }
+    TUtf8CodesetScope(const TUtf8CodesetScope&) = delete;
+    TUtf8CodesetScope& operator=(const TUtf8CodesetScope&) = delete;
+
+private:
+    locale_t previous_ = nullptr;
+};
+
+class TStatementHandle {
+public:
+    explicit TStatementHandle(SQLHDBC dbc) {
+        const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h);
+        if (!SQL_SUCCEEDED(rc))
+            Fail(SQL_HANDLE_DBC, dbc, rc, "Allocating a statement");
+    }
+    ~TStatementHandle() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+    TStatementHandle(const TStatementHandle&) = delete;
+    TStatementHandle& operator=(const TStatementHandle&) = delete;
+    SQLHSTMT h = SQL_NULL_HSTMT;
+};
+
+// Runs the rest of a batch, so errors of its later statements are raised too.
+void DrainResults(SQLHSTMT stmt) {
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(stmt);
+        if (rc == SQL_NO_DATA)
+            return;
+        if (!SQL_SUCCEEDED(rc))
+            Fail(SQL_HANDLE_STMT, stmt, rc, "Executing the statement");
+    }
 }
 
-void Check(SQLRETURN r, SQLSMALLINT handleType, SQLHANDLE handle) {
-    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA)
-        throw EDatabaseError(Diagnostics(handleType, handle));
-}
+// ---------------------------------------------------------------------------------------------------------
+// Connections
 
 std::vector<TDatabase*>& Registry() {
     static std::vector<TDatabase*> registry;
     return registry;
 }
 
-QString ParamValue(const QStringList& params, const QString& name) {
+// The value of a KEY=VALUE line (key without regard to case); empty when absent.
+QString ParamValue(const QStringList& params, const QString& key) {
     for (const QString& line : params) {
-        const int eq = line.indexOf('=');
-        if (eq >= 0 && line.left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+        const qsizetype eq = line.indexOf('=');
+        if (eq >= 0 && line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
             return line.mid(eq + 1);
     }
-    return QString();
+    return {};
 }
 
-// Values holding a separator are wrapped in braces, with closing braces doubled.
-QString ConnValue(const QString& value) {
-    if (!value.contains(QRegularExpression("[;{}=\\s]")))
+// A connection-string value, braced when it holds characters that would end or alter the attribute.
+QString AttributeValue(const QString& value) {
+    static const QString reserved = QStringLiteral("[]{}(),;?*=!@");
+    const bool braced = value != value.trimmed() ||
+                        std::any_of(value.begin(), value.end(), [](QChar c) { return reserved.contains(c); });
+    if (!braced)
         return value;
-    QString v = value;
-    v.replace("}", "}}");
-    return "{" + v + "}";
+    return '{' + QString(value).replace('}', QStringLiteral("}}")) + '}';
 }
 
-QString DsnEntry(const QString& dsn, const char* key) {
-    char buffer[512] = {0};
-    SQLGetPrivateProfileString(dsn.toUtf8().constData(), key, "", buffer, sizeof buffer, "odbc.ini");
-    return QString::fromUtf8(buffer);
-}
-
-// The name of a type without its length or precision, in lower case.
-QString BareTypeName(const QString& typeName) {
-    QString name = typeName.toLower();
-    const int paren = name.indexOf('(');
-    if (paren >= 0)
-        name = name.left(paren);
-    return name.trimmed();
-}
-
-TFieldType MapType(SQLSMALLINT sqlType, const QString& typeName, bool autoIncrement, bool isUnsigned) {
-    const QString name = BareTypeName(typeName);
-    if (autoIncrement || name == "serial" || name == "bigserial" || name == "smallserial" ||
-        name.contains("identity") || name.contains("autoincrement"))
-        return TFieldType::ftAutoInc;
-    if (name == "bool" || name == "boolean" || name == "bit")
-        return TFieldType::ftBoolean;
-    if (name == "uuid" || name == "uniqueidentifier" || name == "guid")
-        return TFieldType::ftGuid;
-    if (name == "money" || name == "smallmoney" || name == "currency")
-        return TFieldType::ftCurrency;
-    if (name == "char" || name == "bpchar" || name == "character" || name == "nchar")
-        return TFieldType::ftFixedChar;
-    if (name == "varchar" || name == "character varying" || name == "varchar2")
-        return TFieldType::ftString;
-    if (name == "nvarchar" || name == "national character varying" || name == "nvarchar2")
-        return TFieldType::ftWideString;
-    if (name == "text" || name == "clob" || name == "longtext" || name == "mediumtext" ||
-        name == "tinytext" || name == "memo" || name == "longvarchar")
-        return TFieldType::ftMemo;
-    if (name == "ntext" || name == "nclob")
-        return TFieldType::ftWideMemo;
-    if (name == "bytea" || name == "blob" || name == "longblob" || name == "mediumblob" || name == "image" ||
-        name == "varbinary")
-        return TFieldType::ftBlob;
-    if (name == "binary")
-        return TFieldType::ftBytes;
-    if (name == "timestamp" || name == "timestamptz" || name == "datetime" || name == "datetime2" ||
-        name == "smalldatetime" || name == "timestamp without time zone" ||
-        name == "timestamp with time zone")
-        return TFieldType::ftDateTime;
-    if (name == "date")
-        return TFieldType::ftDate;
-    if (name == "time" || name == "timetz" || name == "time without time zone")
-        return TFieldType::ftTime;
-    if (name == "numeric" || name == "decimal")
-        return TFieldType::ftBCD;
-    if (name == "real" || name == "float" || name == "float4" || name == "float8" || name == "double" ||
-        name == "double precision")
-        return TFieldType::ftFloat;
-    if (name == "bigint" || name == "int8")
-        return TFieldType::ftLargeint;
-    if (name == "smallint" || name == "int2" || name == "tinyint")
-        return isUnsigned ? TFieldType::ftWord : TFieldType::ftSmallint;
-    if (name == "integer" || name == "int" || name == "int4" || name == "mediumint")
-        return TFieldType::ftInteger;
-    switch (sqlType) {
-    case SQL_SMALLINT:
-    case SQL_TINYINT:
-        return isUnsigned ? TFieldType::ftWord : TFieldType::ftSmallint;
-    case SQL_INTEGER:
-        return TFieldType::ftInteger;
-    case SQL_BIGINT:
-        return TFieldType::ftLargeint;
-    case SQL_BIT:
-        return TFieldType::ftBoolean;
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return TFieldType::ftFloat;
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-        return TFieldType::ftBCD;
-    case SQL_TYPE_DATE:
-    case SQL_DATE:
-        return TFieldType::ftDate;
-    case SQL_TYPE_TIME:
-    case SQL_TIME:
-        return TFieldType::ftTime;
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_TIMESTAMP:
-        return TFieldType::ftDateTime;
-    case SQL_CHAR:
-    case SQL_WCHAR:
-        return TFieldType::ftFixedChar;
-    case SQL_VARCHAR:
-        return TFieldType::ftString;
-    case SQL_WVARCHAR:
-        return TFieldType::ftWideString;
-    case SQL_LONGVARCHAR:
-        return TFieldType::ftMemo;
-    case SQL_WLONGVARCHAR:
-        return TFieldType::ftWideMemo;
-    case SQL_BINARY:
-        return TFieldType::ftBytes;
-    case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-        return TFieldType::ftBlob;
-    case SQL_GUID:
-        return TFieldType::ftGuid;
-    default:
-        return TFieldType::ftUnknown;
+// The user name configured for a data source, offered in the login prompt.
+QString DataSourceUser(const QString& dsn) {
+    const QByteArray section = dsn.toUtf8();
+    for (const char* key : {"UID", "Username", "User"}) {
+        char buffer[512] = {};
+        const int n =
+            SQLGetPrivateProfileString(section.constData(), key, "", buffer, int(sizeof buffer), "odbc.ini");
+        if (n > 0 && buffer[0])
+            return QString::fromUtf8(buffer, qstrnlen(buffer, sizeof buffer));
     }
+    return {};
 }
 
-bool HasDeclaredLength(TFieldType type) {
-    switch (type) {
-    case TFieldType::ftString:
-    case TFieldType::ftWideString:
-    case TFieldType::ftFixedChar:
-    case TFieldType::ftBytes:
-        return true;
-    default:
-        return false;
-    }
+enum class TReadKind { Text, Binary, Double };
+
+TReadKind ReadKindOf(TFieldType type, SQLSMALLINT sqlType) {
+    if (type == TFieldType::ftBlob || type == TFieldType::ftBytes)
+        return TReadKind::Binary;
+    // PostgreSQL's money reads as text with a currency sign and group separators of the server's locale;
+    // as a double it arrives clean.
+    if (type == TFieldType::ftCurrency &&
+        (sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE || sqlType == SQL_REAL))
+        return TReadKind::Double;
+    return TReadKind::Text;
 }
 
-bool IsDateType(TFieldType type) {
-    return type == TFieldType::ftDate || type == TFieldType::ftTime || type == TFieldType::ftDateTime ||
-           type == TFieldType::ftTimeStamp;
+// ---------------------------------------------------------------------------------------------------------
+// Parameters: ":NAME" markers outside quotes, identifiers and comments become '?' markers.
+
+struct TParsedStatement {
+    QString text;
+    QStringList markers; // parameter name of each '?', in order
+};
+
+bool IsNameStart(QChar c) {
+    return c.isLetter() || c == '_';
+}
+bool IsNamePart(QChar c) {
+    return c.isLetterOrNumber() || c == '_' || c == '$';
 }
 
-bool IsNumericType(TFieldType type) {
-    switch (type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftWord:
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
-    case TFieldType::ftLargeint:
-    case TFieldType::ftAutoInc:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Engines give ISO texts: 2024-03-01, 13:45:10, 2024-03-01 13:45:10.123 (+zone for PostgreSQL's
-// timestamptz, which is dropped: the value is shown as the server's local time).
-QDateTime ParseIsoDateTime(const QString& raw) {
-    QString text = raw.trimmed();
-    const QRegularExpression zone("([+-]\\d\\d(:?\\d\\d)?|Z)$");
-    if (text.size() > 10 && text.contains(':'))
-        text.remove(zone);
-    text.replace('T', ' ');
-    QDateTime dt = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss.z");
-    if (!dt.isValid())
-        dt = QDateTime::fromString(text.left(19), "yyyy-MM-dd HH:mm:ss");
-    if (!dt.isValid())
-        dt = QDateTime::fromString(text.left(16), "yyyy-MM-dd HH:mm");
-    if (!dt.isValid()) {
-        const QDate d = QDate::fromString(text.left(10), "yyyy-MM-dd");
-        if (d.isValid())
-            dt = QDateTime(d, QTime(0, 0));
-    }
-    if (!dt.isValid()) {
-        QTime t = QTime::fromString(text, "HH:mm:ss.z");
-        if (!t.isValid())
-            t = QTime::fromString(text.left(8), "HH:mm:ss");
-        if (t.isValid())
-            dt = QDateTime(DaysEpoch(), t);
-    }
-    return dt;
-}
-
-// Money texts carry symbols and group separators ("$1,234.50").
-QString PlainNumber(const QString& raw, TFieldType type) {
-    if (type != TFieldType::ftCurrency)
-        return raw.trimmed();
-    QString out;
-    for (const QChar c : raw) {
-        if (c.isDigit() || c == '.' || c == '-' || c == 'E' || c == 'e')
-            out += c;
-        else if (c == '(')
-            out += '-';
+TParsedStatement ParseStatement(const QString& sql) {
+    TParsedStatement out;
+    out.text.reserve(sql.size());
+    const qsizetype n = sql.size();
+    auto copyUntil = [&](qsizetype& i, QStringView end) {
+        const qsizetype found = sql.indexOf(end, i);
+        const qsizetype stop = found < 0 ? n : found + end.size();
+        out.text += QStringView(sql).mid(i, stop - i);
+        i = stop;
+    };
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql[i];
+        const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == '\'' || c == '"') {
+            out.text += c;
+            ++i;
+            copyUntil(i, QStringView(&c, 1)); // a doubled quote re-enters on the next round
+        } else if (c == '[') {
+            copyUntil(i, u"]");
+        } else if (c == '-' && next == '-') {
+            copyUntil(i, u"\n");
+        } else if (c == '/' && next == '*') {
+            out.text += u"/*";
+            i += 2;
+            copyUntil(i, u"*/");
+        } else if (c == ':' && next == ':') { // a PostgreSQL cast
+            out.text += u"::";
+            i += 2;
+        } else if (c == ':' && IsNameStart(next)) {
+            qsizetype j = i + 1;
+            while (j < n && IsNamePart(sql[j]))
+                ++j;
+            out.markers << sql.mid(i + 1, j - i - 1);
+            out.text += '?';
+            i = j;
+        } else if (c == ':' && next == '"') {
+            const qsizetype close = sql.indexOf('"', i + 2);
+            if (close < 0) {
+                out.text += c;
+                ++i;
+                continue;
+            }
+            out.markers << sql.mid(i + 2, close - i - 2);
+            out.text += '?';
+            i = close + 1;
+        } else {
+            out.text += c;
+            ++i;
+        }
     }
     return out;
 }
 
+struct TColumnData {
+    QString raw;
+    bool null = true;
+    TReadKind kind = TReadKind::Text;
+};
+
+constexpr size_t textChunkChars = 4096;
+
 } // namespace
 
-const char* FieldTypeName(TFieldType type) {
-    static const char* names[] = {"Unknown",    "Smallint",  "Integer", "Word",     "Boolean",  "Float",
-                                  "Currency",   "BCD",       "Date",    "Time",     "DateTime", "String",
-                                  "WideString", "FixedChar", "Guid",    "Largeint", "AutoInc",  "Memo",
-                                  "WideMemo",   "Blob",      "Bytes",   "TimeStamp"};
-    return names[int(type)];
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Connection
+// ---- TDatabase
 
 TDatabase::TDatabase() {
     Registry().push_back(this);
@@ -294,16 +270,71 @@ TDatabase::TDatabase() {
 
 TDatabase::~TDatabase() {
     Close();
-    auto& r = Registry();
-    r.erase(std::remove(r.begin(), r.end(), this), r.end());
+    auto& registry = Registry();
+    registry.erase(std::remove(registry.begin(), registry.end(), this), registry.end());
 }
 
 TDatabase* FindDatabase(const QString& databaseName) {
-    for (TDatabase* db : Registry()) {
+    for (TDatabase* db : Registry())
         if (db->DatabaseName.compare(databaseName, Qt::CaseInsensitive) == 0)
             return db;
-    }
     return nullptr;
+}
+
+QString TDatabase::ConnectionString(const QString& userName, const QString& password) const {
+    QString s = "DSN=" + AttributeValue(AliasName) + ';';
+    // Without a user name the data source's own configuration applies.
+    if (!userName.isEmpty())
+        s += "UID=" + AttributeValue(userName) + ';';
+    if (!password.isEmpty())
+        s += "PWD=" + AttributeValue(password) + ';';
+    return s;
+}
+
+void TDatabase::Open() {
+    if (dbc_)
+        return;
+    if (AliasName.trimmed().isEmpty())
+        throw EDatabaseError(QString("No data source is set for database %1.").arg(DatabaseName));
+    QString userName = ParamValue(Params, "USER NAME");
+    QString password = ParamValue(Params, "PASSWORD");
+    if (LoginPrompt) {
+        if (userName.isEmpty())
+            userName = DataSourceUser(AliasName);
+        password.clear();
+        if (!Answerer().Login(DatabaseName, userName, password))
+            throw EDatabaseError(QString("Login to database %1 was cancelled.").arg(DatabaseName));
+    }
+    const QString connection = ConnectionString(userName, password);
+
+    TUtf8CodesetScope utf8;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc);
+    if (!SQL_SUCCEEDED(rc))
+        Fail(SQL_HANDLE_ENV, Environment(), rc, "Allocating a connection");
+    rc = SQLDriverConnectW(dbc, nullptr, W(connection), SQLSMALLINT(connection.size()), nullptr, 0, nullptr,
+                           SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        const QString text = ErrorText(SQL_HANDLE_DBC, dbc, rc, "Connecting");
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        throw EDatabaseError(text);
+    }
+    dbc_ = dbc;
+}
+
+void TDatabase::Close() {
+    while (!clients_.empty())
+        clients_.back()->ReleaseStatement();
+    if (!dbc_)
+        return;
+    // Closing discards uncommitted work, as every engine does on disconnect; a pending transaction (a script
+    // that began one) would otherwise keep the connection from closing.
+    if (!SQL_SUCCEEDED(SQLDisconnect(dbc_))) {
+        SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+        SQLDisconnect(dbc_);
+    }
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = nullptr;
 }
 
 bool TDatabase::Connected() const {
@@ -311,186 +342,338 @@ bool TDatabase::Connected() const {
 }
 
 void* TDatabase::Handle() {
-    if (!dbc_)
-        Open();
     return dbc_;
 }
 
-QString TDatabase::ConnectionString(const QString& userName, const QString& password) const {
-    QString text = "DSN=" + ConnValue(AliasName) + ";";
-    if (!userName.isEmpty())
-        text += "UID=" + ConnValue(userName) + ";";
-    if (!password.isEmpty())
-        text += "PWD=" + ConnValue(password) + ";";
-    return text;
-}
-
-void TDatabase::Open() {
-    if (dbc_)
-        return;
-    QString userName = ParamValue(Params, "USER NAME");
-    QString password = ParamValue(Params, "PASSWORD");
-    if (LoginPrompt) {
-        if (userName.isEmpty()) {
-            for (const char* key : {"UID", "Username", "User", "UserName"}) {
-                userName = DsnEntry(AliasName, key);
-                if (!userName.isEmpty())
-                    break;
-            }
-        }
-        if (!Answerer().Login(DatabaseName, userName, password))
-            throw EDatabaseError(QString("Login to %1 was cancelled.").arg(DatabaseName));
-    }
-    SQLHDBC dbc = SQL_NULL_HDBC;
-    Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc), SQL_HANDLE_ENV, Environment());
-    const QString connection = ConnectionString(userName, password);
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLength = 0;
-    const SQLRETURN r = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(W(connection)), SQL_NTS, out,
-                                          SQLSMALLINT(std::size(out)), &outLength, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(r)) {
-        const QString message = Diagnostics(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        throw EDatabaseError(message);
-    }
-    dbc_ = dbc;
-}
-
-void TDatabase::Close() {
-    if (!dbc_)
-        return;
-    for (TQuery* q : std::vector<TQuery*>(clients_))
-        q->ReleaseStatement();
-    clients_.clear();
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    dbc_ = nullptr;
-}
-
 void TDatabase::ExecDirect(const QString& statement) {
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    Check(SQLAllocHandle(SQL_HANDLE_STMT, Handle(), &stmt), SQL_HANDLE_DBC, dbc_);
-    const SQLRETURN r = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(W(statement)), SQL_NTS);
-    QString message;
-    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA)
-        message = Diagnostics(SQL_HANDLE_STMT, stmt);
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    if (!message.isEmpty())
-        throw EDatabaseError(message);
+    Open();
+    TStatementHandle stmt(dbc_);
+    const SQLRETURN rc = SQLExecDirectW(stmt.h, W(statement), SQLINTEGER(statement.size()));
+    if (rc == SQL_NO_DATA)
+        return;
+    if (!SQL_SUCCEEDED(rc))
+        Fail(SQL_HANDLE_STMT, stmt.h, rc, "Executing the statement");
+    DrainResults(stmt.h);
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Query
+// ---- TQuery
 
 struct TQuery::TImpl {
+    TDatabase* db = nullptr; // the connection the statement handle lives on
     SQLHSTMT stmt = SQL_NULL_HSTMT;
-    TDatabase* db = nullptr;
     bool active = false;
+    bool cursorOpen = false;
     bool bof = true;
     bool eof = true;
+    bool hadRow = false;
     std::vector<TField> fields;
-    std::vector<QString> values;
-    std::vector<char> nulls;
-    std::vector<SQLSMALLINT> sqlTypes;
+    std::vector<TColumnData> columns;
+    std::vector<SQLWCHAR> chunk;
+    QByteArray bytes;
+
     std::vector<TParam> params;
-    QString paramsText; // the statement text params were parsed from
-    std::vector<SQLWCHAR> buffer = std::vector<SQLWCHAR>(4096);
+    QString paramsSource;
+    bool paramsParsed = false;
+    TParsedStatement parsed;
+    std::vector<QString> boundValues;
+    std::vector<SQLLEN> boundLengths;
+
+    void RefreshParams(const QString& sql) {
+        if (paramsParsed && sql == paramsSource)
+            return;
+        parsed = ParseStatement(sql);
+        std::vector<TParam> refreshed;
+        for (const QString& name : parsed.markers) {
+            auto same = [&](const TParam& p) { return p.Name.compare(name, Qt::CaseInsensitive) == 0; };
+            if (std::any_of(refreshed.begin(), refreshed.end(), same))
+                continue;
+            auto old = std::find_if(params.begin(), params.end(), same);
+            refreshed.push_back({name, old != params.end() ? old->Value : QString()});
+        }
+        params = std::move(refreshed);
+        paramsSource = sql;
+        paramsParsed = true;
+    }
+
+    void ResetState() {
+        active = cursorOpen = hadRow = false;
+        bof = eof = true;
+        fields.clear();
+        columns.clear();
+    }
+
+    void CloseCursor() noexcept {
+        // Closing a cursor has nothing the caller could act on; the handle is reset on its next use.
+        if (stmt)
+            SQLFreeStmt(stmt, SQL_CLOSE);
+        cursorOpen = false;
+    }
+
+    [[noreturn]] void FailStatement(SQLRETURN rc, const char* action) {
+        const QString text = ErrorText(SQL_HANDLE_STMT, stmt, rc, action);
+        CloseCursor();
+        ResetState();
+        throw EDatabaseError(text);
+    }
+
+    void ReadText(SQLUSMALLINT column, TColumnData& data) {
+        const SQLLEN chunkBytes = SQLLEN(chunk.size() * sizeof(SQLWCHAR));
+        data.raw.resize(0); // keeps the capacity of the previous row's value
+        for (bool first = true;; first = false) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, chunk.data(), chunkBytes, &indicator);
+            if (rc == SQL_NO_DATA && !first)
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                FailStatement(rc, "Reading a column");
+            if (indicator == SQL_NULL_DATA) {
+                data.null = true;
+                return;
+            }
+            const bool truncated =
+                rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
+            if (!truncated) {
+                data.raw.append(reinterpret_cast<const QChar*>(chunk.data()),
+                                indicator / SQLLEN(sizeof(SQLWCHAR)));
+                break;
+            }
+            if (first && indicator != SQL_NO_TOTAL)
+                data.raw.reserve(indicator / SQLLEN(sizeof(SQLWCHAR)));
+            data.raw.append(reinterpret_cast<const QChar*>(chunk.data()), qsizetype(chunk.size() - 1));
+        }
+        data.null = false;
+    }
+
+    void ReadBinary(SQLUSMALLINT column, TColumnData& data) {
+        const SQLLEN chunkBytes = SQLLEN(chunk.size() * sizeof(SQLWCHAR));
+        bytes.resize(0);
+        for (bool first = true;; first = false) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_BINARY, chunk.data(), chunkBytes, &indicator);
+            if (rc == SQL_NO_DATA && !first)
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                FailStatement(rc, "Reading a column");
+            if (indicator == SQL_NULL_DATA) {
+                data.null = true;
+                data.raw.resize(0);
+                return;
+            }
+            const bool truncated =
+                rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator > chunkBytes);
+            bytes.append(reinterpret_cast<const char*>(chunk.data()), truncated ? chunkBytes : indicator);
+            if (!truncated)
+                break;
+        }
+        data.raw = QString::fromLatin1(bytes.toHex().toUpper());
+        data.null = false;
+    }
+
+    void ReadDouble(SQLUSMALLINT column, TColumnData& data) {
+        double v = 0;
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_DOUBLE, &v, sizeof v, &indicator);
+        if (!SQL_SUCCEEDED(rc))
+            FailStatement(rc, "Reading a column");
+        data.null = indicator == SQL_NULL_DATA;
+        if (data.null) {
+            data.raw.resize(0);
+            return;
+        }
+        // Money carries at most four decimals.
+        QString text = QString::number(v, 'f', 4);
+        while (text.endsWith('0'))
+            text.chop(1);
+        if (text.endsWith('.'))
+            text.chop(1);
+        data.raw = text;
+    }
+
+    // The hot path of every transfer: one fetch, then each column into its reused buffer.
+    bool FetchRow() {
+        const SQLRETURN rc = SQLFetch(stmt);
+        if (rc == SQL_NO_DATA)
+            return false;
+        if (!SQL_SUCCEEDED(rc))
+            FailStatement(rc, "Fetching a row");
+        for (size_t i = 0; i < columns.size(); ++i) {
+            TColumnData& data = columns[i];
+            const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+            switch (data.kind) {
+            case TReadKind::Text:
+                ReadText(column, data);
+                if (data.null)
+                    data.raw.resize(0);
+                break;
+            case TReadKind::Binary:
+                ReadBinary(column, data);
+                break;
+            case TReadKind::Double:
+                ReadDouble(column, data);
+                break;
+            }
+        }
+        return true;
+    }
+
+    void Describe(const TQuery* owner, SQLSMALLINT count) {
+        fields.resize(size_t(count));
+        columns.resize(size_t(count));
+        std::vector<SQLWCHAR> name(256);
+        for (SQLSMALLINT i = 0; i < count; ++i) {
+            const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+            TColumnInfo info;
+            SQLSMALLINT nameLength = 0, sqlType = SQL_UNKNOWN_TYPE, digits = 0, nullable = 0;
+            SQLULEN columnSize = 0;
+            SQLRETURN rc = SQLDescribeColW(stmt, column, name.data(), SQLSMALLINT(name.size()), &nameLength,
+                                           &sqlType, &columnSize, &digits, &nullable);
+            if (SQL_SUCCEEDED(rc) && nameLength >= SQLSMALLINT(name.size())) {
+                name.resize(size_t(nameLength) + 1);
+                rc = SQLDescribeColW(stmt, column, name.data(), SQLSMALLINT(name.size()), &nameLength,
+                                     &sqlType, &columnSize, &digits, &nullable);
+            }
+            if (!SQL_SUCCEEDED(rc))
+                FailStatement(rc, "Describing a column");
+            SQLWCHAR typeName[128] = {};
+            SQLSMALLINT typeNameBytes = 0;
+            rc = SQLColAttributeW(stmt, column, SQL_DESC_TYPE_NAME, typeName, SQLSMALLINT(sizeof typeName),
+                                  &typeNameBytes, nullptr);
+            if (!SQL_SUCCEEDED(rc))
+                FailStatement(rc, "Describing a column");
+            SQLLEN autoUnique = 0, isUnsigned = 0;
+            rc = SQLColAttributeW(stmt, column, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique);
+            if (SQL_SUCCEEDED(rc))
+                rc = SQLColAttributeW(stmt, column, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+            if (!SQL_SUCCEEDED(rc))
+                FailStatement(rc, "Describing a column");
+            info.typeName = FromW(typeName, std::min<qsizetype>(typeNameBytes / qsizetype(sizeof(SQLWCHAR)),
+                                                                qsizetype(std::size(typeName) - 1)));
+            info.sqlType = sqlType;
+            info.size = columnSize;
+            info.autoIncrement = autoUnique == SQL_TRUE;
+            info.isUnsigned = isUnsigned == SQL_TRUE;
+
+            TField& f = fields[size_t(i)];
+            f.FieldName = FromW(name.data(), nameLength);
+            f.DataType = MapType(info);
+            f.Size = DeclaredSize(f.DataType, info.size);
+            f.TypeName = info.typeName;
+            f.owner_ = owner;
+            f.index_ = i;
+            columns[size_t(i)].kind = ReadKindOf(f.DataType, info.sqlType);
+        }
+    }
+
+    // Runs the statement text on its connection, opening the connection on demand.
+    SQLSMALLINT Execute(TQuery& query) {
+        CloseCursor();
+        ResetState();
+        TDatabase* target = FindDatabase(query.DatabaseName);
+        if (!target)
+            throw EDatabaseError(QString("No database connection is named '%1'.").arg(query.DatabaseName));
+        target->Open();
+        if (target != db || !stmt) {
+            query.ReleaseStatement();
+            SQLHSTMT h = SQL_NULL_HSTMT;
+            const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, target->Handle(), &h);
+            if (!SQL_SUCCEEDED(rc))
+                Fail(SQL_HANDLE_DBC, target->Handle(), rc, "Allocating a statement");
+            stmt = h;
+            db = target;
+            target->clients_.push_back(&query);
+        }
+        SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+        if (chunk.empty())
+            chunk.resize(textChunkChars);
+
+        RefreshParams(query.SQL.join('\n'));
+        const QString& text = parsed.markers.isEmpty() ? paramsSource : parsed.text;
+        boundValues.clear();
+        for (const QString& name : parsed.markers) {
+            auto it = std::find_if(params.begin(), params.end(), [&](const TParam& p) {
+                return p.Name.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            boundValues.push_back(it != params.end() ? it->Value : QString());
+        }
+        boundLengths.assign(boundValues.size(), 0);
+        for (size_t i = 0; i < boundValues.size(); ++i) {
+            const QString& v = boundValues[i];
+            boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
+            const SQLRETURN rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                                  v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
+                                                  SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v),
+                                                  boundLengths[i], &boundLengths[i]);
+            if (!SQL_SUCCEEDED(rc))
+                FailStatement(rc, "Binding a parameter");
+        }
+
+        const SQLRETURN rc = SQLExecDirectW(stmt, W(text), SQLINTEGER(text.size()));
+        if (rc == SQL_NO_DATA)
+            return 0;
+        if (!SQL_SUCCEEDED(rc))
+            FailStatement(rc, "Executing the statement");
+        cursorOpen = true;
+        SQLSMALLINT count = 0;
+        const SQLRETURN described = SQLNumResultCols(stmt, &count);
+        if (!SQL_SUCCEEDED(described))
+            FailStatement(described, "Describing the result");
+        return count;
+    }
 };
 
 TQuery::TQuery() : d_(std::make_unique<TImpl>()) {}
 
 TQuery::~TQuery() {
-    Close();
-}
-
-namespace {
-
-// ":NAME" markers outside quotes; "::" (a PostgreSQL cast) is no marker. Returns the text with '?'
-// markers and the names in order.
-QString ParseParams(const QString& text, QStringList& names) {
-    QString out;
-    out.reserve(text.size());
-    QChar quote;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!quote.isNull()) {
-            out += c;
-            if (c == quote)
-                quote = QChar();
-            continue;
-        }
-        if (c == '\'' || c == '"') {
-            quote = c;
-            out += c;
-            continue;
-        }
-        if (c == ':' && i + 1 < text.size() && (text[i + 1].isLetter() || text[i + 1] == '_') &&
-            (i == 0 || text[i - 1] != ':')) {
-            qsizetype j = i + 1;
-            while (j < text.size() && (text[j].isLetterOrNumber() || text[j] == '_'))
-                ++j;
-            names << text.mid(i + 1, j - i - 1);
-            out += '?';
-            i = j - 1;
-            continue;
-        }
-        if (c == ':' && i + 1 < text.size() && text[i + 1] == ':') {
-            out += "::";
-            ++i;
-            continue;
-        }
-        out += c;
-    }
-    return out;
-}
-
-} // namespace
-
-std::vector<TParam>& TQuery::Params() {
-    const QString text = SQL.join('\n');
-    // Most statements carry no markers; they skip the scan.
-    if (!text.contains(':')) {
-        d_->params.clear();
-        d_->paramsText.clear();
-        return d_->params;
-    }
-    if (text != d_->paramsText) {
-        QStringList names;
-        ParseParams(text, names);
-        std::vector<TParam> params;
-        for (const QString& name : names) {
-            TParam p{name, QString()};
-            for (const TParam& old : d_->params) {
-                if (old.Name.compare(name, Qt::CaseInsensitive) == 0)
-                    p.Value = old.Value;
-            }
-            params.push_back(p);
-        }
-        d_->params = std::move(params);
-        d_->paramsText = text;
-    }
-    return d_->params;
+    ReleaseStatement();
 }
 
 void TQuery::ReleaseStatement() noexcept {
-    if (d_->stmt != SQL_NULL_HSTMT) {
+    d_->ResetState();
+    if (d_->stmt)
         SQLFreeHandle(SQL_HANDLE_STMT, d_->stmt);
-        d_->stmt = SQL_NULL_HSTMT;
-    }
+    d_->stmt = SQL_NULL_HSTMT;
+    d_->cursorOpen = false;
     if (d_->db) {
-        auto& c = d_->db->clients_;
-        c.erase(std::remove(c.begin(), c.end(), this), c.end());
+        auto& clients = d_->db->clients_;
+        clients.erase(std::remove(clients.begin(), clients.end(), this), clients.end());
         d_->db = nullptr;
     }
-    d_->active = false;
-    d_->bof = d_->eof = true;
+}
+
+std::vector<TParam>& TQuery::Params() {
+    d_->RefreshParams(SQL.join('\n'));
+    return d_->params;
+}
+
+void TQuery::Open() {
+    const SQLSMALLINT count = d_->Execute(*this);
+    if (count <= 0) {
+        d_->CloseCursor();
+        throw EDatabaseError("The statement returned no result set.");
+    }
+    d_->Describe(this, count);
+    d_->active = true;
+    d_->bof = true;
+    d_->hadRow = d_->FetchRow();
+    d_->eof = !d_->hadRow;
+}
+
+void TQuery::ExecSQL() {
+    d_->Execute(*this);
+    if (d_->cursorOpen) {
+        try {
+            DrainResults(d_->stmt);
+        } catch (...) {
+            d_->CloseCursor();
+            throw;
+        }
+    }
+    d_->CloseCursor();
 }
 
 void TQuery::Close() {
-    ReleaseStatement();
-    d_->fields.clear();
-    d_->values.clear();
-    d_->nulls.clear();
+    d_->CloseCursor();
+    d_->ResetState();
 }
 
 bool TQuery::Active() const {
@@ -504,160 +687,27 @@ bool TQuery::Eof() const {
 }
 
 namespace {
-
-// Runs the statement text on a fresh statement handle; returns the handle, which the caller owns.
-SQLHSTMT Execute(TDatabase& db, const QString& text, std::vector<TParam>& params) {
-    SQLHDBC dbc = static_cast<SQLHDBC>(db.Handle());
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_HANDLE_DBC, dbc);
-    QStringList names;
-    const QString prepared = params.empty() ? text : ParseParams(text, names);
-    std::vector<QString> values;
-    std::vector<SQLLEN> lengths(params.size());
-    values.reserve(params.size());
-    for (std::size_t i = 0; i < params.size(); ++i) {
-        values.push_back(params[i].Value);
-        lengths[i] = SQLLEN(values[i].size() * sizeof(SQLWCHAR));
-        const SQLRETURN r = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                             SQL_WVARCHAR, std::max<SQLULEN>(1, values[i].size()), 0,
-                                             const_cast<SQLWCHAR*>(W(values[i])), lengths[i], &lengths[i]);
-        if (!SQL_SUCCEEDED(r)) {
-            const QString message = Diagnostics(SQL_HANDLE_STMT, stmt);
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-            throw EDatabaseError(message);
-        }
-    }
-    const SQLRETURN r = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(W(prepared)), SQL_NTS);
-    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) {
-        const QString message = Diagnostics(SQL_HANDLE_STMT, stmt);
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        throw EDatabaseError(message);
-    }
-    return stmt;
+void RequireActive(bool active) {
+    if (!active)
+        throw EDatabaseError("Cannot perform this operation on a closed query.");
 }
-
-TDatabase& DatabaseOf(const QString& name) {
-    TDatabase* db = FindDatabase(name);
-    if (!db)
-        throw EDatabaseError(QString("Unknown database: %1").arg(name));
-    return *db;
-}
-
 } // namespace
 
-void TQuery::Open() {
-    if (d_->active)
-        return;
-    Close();
-    TDatabase& db = DatabaseOf(DatabaseName);
-    std::vector<TParam>& params = Params();
-    SQLHSTMT stmt = Execute(db, SQL.join('\n'), params);
-    d_->stmt = stmt;
-    d_->db = &db;
-    db.clients_.push_back(this);
-    SQLSMALLINT count = 0;
-    SQLNumResultCols(stmt, &count);
-    if (count <= 0) {
-        Close();
-        throw EDatabaseError("The statement returned no result set.");
-    }
-    d_->fields.resize(count);
-    d_->values.assign(count, QString());
-    d_->nulls.assign(count, 1);
-    d_->sqlTypes.assign(count, 0);
-    for (SQLSMALLINT c = 0; c < count; ++c) {
-        SQLWCHAR name[256];
-        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        Check(SQLDescribeColW(stmt, SQLUSMALLINT(c + 1), name, 256, &nameLength, &type, &size, &digits,
-                              &nullable),
-              SQL_HANDLE_STMT, stmt);
-        SQLWCHAR typeName[128];
-        SQLSMALLINT typeNameBytes = 0;
-        SQLColAttributeW(stmt, SQLUSMALLINT(c + 1), SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
-                         &typeNameBytes, nullptr);
-        SQLLEN autoUnique = 0, isUnsigned = 0;
-        SQLColAttributeW(stmt, SQLUSMALLINT(c + 1), SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr,
-                         &autoUnique);
-        SQLColAttributeW(stmt, SQLUSMALLINT(c + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
-        TField& f = d_->fields[c];
-        f.FieldName = FromW(name, std::min<qsizetype>(nameLength, 255));
-        f.TypeName = FromW(typeName, std::min<qsizetype>(typeNameBytes / qsizetype(sizeof(SQLWCHAR)), 127));
-        f.DataType = MapType(type, f.TypeName, autoUnique == SQL_TRUE, isUnsigned == SQL_TRUE);
-        f.Size = f.DataType == TFieldType::ftGuid ? 38 : HasDeclaredLength(f.DataType) ? int(size) : 0;
-        if (f.DataType == TFieldType::ftBCD)
-            f.Size = digits;
-        f.owner_ = this;
-        f.index_ = c;
-        d_->sqlTypes[c] = type;
-    }
-    d_->active = true;
-    d_->bof = true;
-    d_->eof = false;
-    FetchRow();
-}
-
-void TQuery::FetchRow() {
-    SQLHSTMT stmt = d_->stmt;
-    const SQLRETURN r = SQLFetch(stmt);
-    if (r == SQL_NO_DATA) {
-        d_->eof = true;
-        return;
-    }
-    Check(r, SQL_HANDLE_STMT, stmt);
-    std::vector<SQLWCHAR>& buffer = d_->buffer;
-    const SQLLEN bufferBytes = SQLLEN(buffer.size() * sizeof(SQLWCHAR));
-    for (std::size_t c = 0; c < d_->fields.size(); ++c) {
-        SQLLEN indicator = 0;
-        SQLRETURN g =
-            SQLGetData(stmt, SQLUSMALLINT(c + 1), SQL_C_WCHAR, buffer.data(), bufferBytes, &indicator);
-        if (g == SQL_NO_DATA || indicator == SQL_NULL_DATA) {
-            d_->nulls[c] = 1;
-            d_->values[c].clear();
-            continue;
-        }
-        Check(g, SQL_HANDLE_STMT, stmt);
-        d_->nulls[c] = 0;
-        QString& value = d_->values[c];
-        value.clear();
-        // A long value arrives in pieces; each piece but the last fills the buffer less its terminator.
-        while (true) {
-            const qsizetype maxChars = qsizetype(buffer.size()) - 1;
-            qsizetype chars = maxChars;
-            if (indicator != SQL_NO_TOTAL && indicator / qsizetype(sizeof(SQLWCHAR)) <= maxChars)
-                chars = indicator / qsizetype(sizeof(SQLWCHAR));
-            value += FromW(buffer.data(), chars);
-            if (g != SQL_SUCCESS_WITH_INFO || chars < maxChars)
-                break;
-            g = SQLGetData(stmt, SQLUSMALLINT(c + 1), SQL_C_WCHAR, buffer.data(), bufferBytes, &indicator);
-            if (g == SQL_NO_DATA)
-                break;
-            Check(g, SQL_HANDLE_STMT, stmt);
-        }
-    }
-}
-
-void TQuery::ExecSQL() {
-    Close();
-    TDatabase& db = DatabaseOf(DatabaseName);
-    SQLHSTMT stmt = Execute(db, SQL.join('\n'), Params());
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-}
-
 void TQuery::Next() {
-    if (!d_->active || d_->eof)
+    RequireActive(d_->active);
+    if (d_->eof)
         return;
     d_->bof = false;
-    FetchRow();
+    if (!d_->cursorOpen || !d_->FetchRow())
+        d_->eof = true; // the last row's values stay readable
 }
 
+// Forward-only: the rest of the rows is dropped rather than read, so skipping a large table costs nothing.
 void TQuery::Last() {
-    if (!d_->active)
-        return;
-    // Forward-only: the cursor is given up and the loop sees the end at its next check.
-    if (d_->stmt != SQL_NULL_HSTMT)
-        SQLCloseCursor(d_->stmt);
+    RequireActive(d_->active);
+    d_->CloseCursor();
     d_->eof = true;
+    d_->bof = !d_->hadRow;
 }
 
 int TQuery::FieldCount() const {
@@ -665,129 +715,66 @@ int TQuery::FieldCount() const {
 }
 
 TField& TQuery::Fields(int index) {
-    if (index < 0 || index >= int(d_->fields.size()))
-        throw EDatabaseError(QString("Field index %1 out of range").arg(index));
-    return d_->fields[index];
+    if (index < 0 || index >= FieldCount())
+        throw EDatabaseError(
+            QString("Field index %1 out of range (the query has %2 fields).").arg(index).arg(FieldCount()));
+    return d_->fields[size_t(index)];
 }
 
 TField* TQuery::FindField(const QString& name) {
-    for (TField& f : d_->fields) {
+    for (TField& f : d_->fields)
         if (f.FieldName.compare(name, Qt::CaseInsensitive) == 0)
             return &f;
-    }
     return nullptr;
 }
 
 TField& TQuery::FieldByName(const QString& name) {
-    TField* f = FindField(name);
-    if (!f)
-        throw EDatabaseError(QString("Field '%1' not found").arg(name));
-    return *f;
+    if (TField* f = FindField(name))
+        return *f;
+    throw EDatabaseError(QString("Field '%1' not found").arg(name));
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Field readings
+// ---- TField
+
+namespace {
+const QString emptyText;
+}
+
+#define KELVO_FIELD_DATA const TColumnData& data = owner_->d_->columns[size_t(index_)]
 
 bool TField::IsNull() const {
-    return owner_->d_->nulls[index_] != 0;
-}
-
-const QString& TField::RawText() const {
-    return owner_->d_->values[index_];
+    KELVO_FIELD_DATA;
+    return data.null;
 }
 
 QString TField::AsString() const {
-    if (IsNull())
-        return QString();
-    const QString& raw = RawText();
-    switch (DataType) {
-    case TFieldType::ftBoolean:
-        return AsBoolean() ? "True" : "False";
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
-        return FormatDisplayFloat(AsFloat());
-    case TFieldType::ftDate: {
-        const QDateTime dt = ParseIsoDateTime(raw);
-        return dt.isValid() ? FormatDisplayDate(dt.date()) : raw;
-    }
-    case TFieldType::ftTime: {
-        const QDateTime dt = ParseIsoDateTime(raw);
-        return dt.isValid() ? FormatDisplayTime(dt.time()) : raw;
-    }
-    case TFieldType::ftDateTime:
-    case TFieldType::ftTimeStamp: {
-        const QDateTime dt = ParseIsoDateTime(raw);
-        return dt.isValid() ? FormatDisplayDateTime(dt) : raw;
-    }
-    default:
-        return raw;
-    }
+    KELVO_FIELD_DATA;
+    return data.null ? QString() : DisplayText(DataType, data.raw);
 }
 
 double TField::AsFloat() const {
-    if (IsNull())
-        return 0;
-    if (IsDateType(DataType))
-        return AsDateTime();
-    if (DataType == TFieldType::ftBoolean)
-        return AsBoolean() ? 1 : 0;
-    const QString text = PlainNumber(RawText(), DataType);
-    bool ok = false;
-    double value = text.toDouble(&ok);
-    if (!ok) {
-        // Text columns may hold numbers written the regional way.
-        value = RegionalLocale().toDouble(text, &ok);
-        if (!ok)
-            throw EDatabaseError(QString("'%1' is not a valid floating point value").arg(RawText()));
-    }
-    return value;
+    KELVO_FIELD_DATA;
+    return data.null ? 0.0 : ReadFloat(DataType, data.raw);
 }
 
 qint64 TField::AsInteger() const {
-    if (IsNull())
-        return 0;
-    if (DataType == TFieldType::ftBoolean)
-        return AsBoolean() ? 1 : 0;
-    bool ok = false;
-    const qint64 value = RawText().trimmed().toLongLong(&ok);
-    if (ok)
-        return value;
-    const double f = AsFloat();
-    return qint64(std::llround(f));
+    KELVO_FIELD_DATA;
+    return data.null ? 0 : ReadInteger(DataType, data.raw);
 }
 
 bool TField::AsBoolean() const {
-    if (IsNull())
-        return false;
-    const QString text = RawText().trimmed().toLower();
-    if (text.isEmpty())
-        return false;
-    if (IsNumericType(DataType) || DataType == TFieldType::ftBoolean) {
-        if (text == "t" || text == "true" || text == "y" || text == "yes")
-            return true;
-        bool ok = false;
-        const double v = text.toDouble(&ok);
-        return ok && v != 0;
-    }
-    return text.front() == 't' || text.front() == 'y';
+    KELVO_FIELD_DATA;
+    return !data.null && ReadBoolean(DataType, data.raw);
 }
 
 double TField::AsDateTime() const {
-    if (IsNull())
-        return 0;
-    const QString& raw = RawText();
-    QDateTime dt = ParseIsoDateTime(raw);
-    if (!dt.isValid()) {
-        const QLocale locale = RegionalLocale();
-        dt = locale.toDateTime(raw.trimmed(), ShortDateFormat() + " " + LongTimeFormat());
-        if (!dt.isValid()) {
-            const QDate d = locale.toDate(raw.trimmed(), ShortDateFormat());
-            if (d.isValid())
-                dt = QDateTime(d, QTime(0, 0));
-        }
-    }
-    if (!dt.isValid())
-        throw EDatabaseError(QString("'%1' is not a valid date and time").arg(raw));
-    return DateTimeToDays(dt);
+    KELVO_FIELD_DATA;
+    return data.null ? 0.0 : ReadDateTime(DataType, data.raw);
 }
+
+const QString& TField::RawText() const {
+    KELVO_FIELD_DATA;
+    return data.null ? emptyText : data.raw;
+}
+
+#undef KELVO_FIELD_DATA

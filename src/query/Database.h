@@ -57,6 +57,8 @@ public:
     // The ODBC data source name.
     QString AliasName;
     bool LoginPrompt = false;
+    // Stored only: a connection never closes by itself once opened, so the operator logs in to the
+    // destination once and its date-format setting stays in force.
     bool KeepConnection = true;
     // KEY=VALUE lines; "USER NAME" and "PASSWORD" become UID and PWD.
     QStringList Params;
@@ -68,7 +70,7 @@ public:
     // Runs a statement without result set (used by the few callers that hold no query).
     void ExecDirect(const QString& statement);
 
-    void* Handle(); // SQLHDBC, for the query implementation; opens the connection on demand
+    void* Handle(); // SQLHDBC, for the query implementation
 private:
     friend class TQuery;
     QString ConnectionString(const QString& userName, const QString& password) const;
@@ -79,8 +81,6 @@ private:
 
 // Finds a connection by database name (case-insensitive); nullptr when none is registered.
 TDatabase* FindDatabase(const QString& databaseName);
-
-class TQuery;
 
 class TField {
 public:
@@ -143,7 +143,6 @@ private:
     friend class TField;
     friend class TDatabase;
     void ReleaseStatement() noexcept;
-    void FetchRow();
     struct TImpl;
     std::unique_ptr<TImpl> d_;
 };

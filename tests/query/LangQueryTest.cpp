@@ -8,7 +8,6 @@
 
 namespace {
 
-
 TFd Join(const QString& table, qint32 type, const QString& condition) {
     TFd fd;
     fd.JoinTable = table;

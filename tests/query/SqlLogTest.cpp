@@ -11,7 +11,6 @@
 
 namespace {
 
-
 void SetLogPath(const TTempProgramDir& dir, const QString& path) {
     dir.WriteFile("Login.ini", "[Other]\r\nPATH=wrong\r\n[sql_log]\r\npath = " + path.toUtf8() + "\r\n");
 }

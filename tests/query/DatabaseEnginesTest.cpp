@@ -1,0 +1,239 @@
+#include <QDate>
+#include <gtest/gtest.h>
+
+#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/TestEnv.h"
+#include "platform/DateTime.h"
+#include "platform/Regional.h"
+#include "query/Database.h"
+
+namespace {
+
+struct TExpected {
+    const char* column;
+    TFieldType type;
+    int size;
+};
+
+void CheckTypes(const QString& dsn, const QString& ddl, const QString& values,
+                const std::vector<TExpected>& expected) {
+    SetRegionalLocaleForTests(QLocale("sl_SI"));
+    ExecOn(dsn, "create table ALLTYPES (" + ddl + ");insert into ALLTYPES values (" + values + ")");
+    auto db = OpenTestDatabase(dsn, "Types");
+    TQuery q;
+    q.DatabaseName = "Types";
+    q.SQL << "select * from ALLTYPES";
+    q.Open();
+    ASSERT_FALSE(q.Eof());
+    for (const TExpected& e : expected) {
+        TField& f = q.FieldByName(e.column);
+        EXPECT_EQ(FieldTypeName(f.DataType), std::string(FieldTypeName(e.type)))
+            << e.column << " reported as " << f.TypeName.toStdString();
+        EXPECT_EQ(f.Size, e.size) << e.column;
+        EXPECT_FALSE(f.IsNull()) << e.column;
+    }
+    EXPECT_EQ(q.FieldByName("SI").AsInteger(), 12);
+    EXPECT_EQ(q.FieldByName("I").AsString(), "123456");
+    EXPECT_TRUE(q.FieldByName("B").AsBoolean());
+    EXPECT_EQ(q.FieldByName("B").AsString(), "True");
+    EXPECT_DOUBLE_EQ(q.FieldByName("F").AsFloat(), 1234.5);
+    EXPECT_EQ(q.FieldByName("F").AsString(), "1234,5"); // regional decimal comma, no grouping
+    EXPECT_DOUBLE_EQ(q.FieldByName("N").AsFloat(), 3.5);
+    EXPECT_EQ(q.FieldByName("N").AsString(), "3,5");
+    EXPECT_DOUBLE_EQ(q.FieldByName("D").AsDateTime(), DateToDays(QDate(2024, 3, 1)));
+    EXPECT_EQ(q.FieldByName("D").AsString(), FormatDisplayDate(QDate(2024, 3, 1)));
+    EXPECT_EQ(q.FieldByName("TM").AsString(), FormatDisplayTime(QTime(13, 45, 10)));
+    EXPECT_NEAR(q.FieldByName("DT").AsDateTime(),
+                DateTimeToDays(QDateTime(QDate(2024, 3, 1), QTime(13, 45, 10))), 1e-9);
+    EXPECT_EQ(q.FieldByName("S").AsString(), "Kovač");
+    EXPECT_EQ(q.FieldByName("C").AsString().trimmed(), "ab");
+    EXPECT_EQ(q.FieldByName("LI").AsInteger(), 9000000000LL);
+    EXPECT_EQ(q.FieldByName("TX").AsString(), QString("dolgo besedilo ž ").repeated(500));
+    q.Next();
+    EXPECT_TRUE(q.Eof());
+    ResetRegionalLocaleForTests();
+}
+
+void NullsAndUnicode(const QString& dsn) {
+    ExecOn(dsn, "create table NULLS (I integer, F float, D date, S varchar(30), B boolean)");
+    ExecOn(dsn, "insert into NULLS values (NULL, NULL, NULL, NULL, NULL)");
+    const QString letters = "čšž ČŠŽ ђљњ Ωμέγα 漢字 עברית";
+    ExecOn(dsn, "create table TEXTS (S varchar(60))");
+    ExecOn(dsn, "insert into TEXTS values ('" + letters + "')");
+    auto db = OpenTestDatabase(dsn, "Nulls");
+    TQuery q;
+    q.DatabaseName = "Nulls";
+    q.SQL << "select * from NULLS";
+    q.Open();
+    for (int i = 0; i < q.FieldCount(); ++i) {
+        TField& f = q.Fields(i);
+        EXPECT_TRUE(f.IsNull()) << i;
+        EXPECT_EQ(f.AsString(), "") << i;
+        EXPECT_EQ(f.AsFloat(), 0) << i;
+        EXPECT_EQ(f.AsInteger(), 0) << i;
+        EXPECT_FALSE(f.AsBoolean()) << i;
+        EXPECT_EQ(f.AsDateTime(), 0) << i;
+    }
+    q.Close();
+    q.SQL.clear();
+    q.SQL << "select S from TEXTS where S = '" + letters + "'";
+    q.Open();
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.Fields(0).AsString(), letters);
+}
+
+void CursorAndErrors(const QString& dsn) {
+    ExecOn(dsn, "create table ROWS3 (ID integer primary key, NAME varchar(10))");
+    ExecOn(dsn, "insert into ROWS3 values (1, 'a');insert into ROWS3 values (2, 'b');insert into ROWS3 "
+                "values (3, 'c')");
+    auto db = OpenTestDatabase(dsn, "Cursor");
+    db->Close();
+    TQuery q;
+    q.DatabaseName = "cursor"; // names match without regard to case; the closed connection opens on demand
+    q.SQL << "select ID, NAME from ROWS3 where ID > :LOW"
+          << "order by ID";
+    ASSERT_EQ(q.Params().size(), 1u);
+    q.Params()[0].Value = "1";
+    q.Open();
+    EXPECT_TRUE(db->Connected());
+    EXPECT_TRUE(q.Active());
+    EXPECT_TRUE(q.Bof());
+    EXPECT_EQ(q.FieldByName("name").AsString(), "b");
+    EXPECT_EQ(q.FindField("missing"), nullptr);
+    EXPECT_THROW(q.FieldByName("missing"), EDatabaseError);
+    q.Next();
+    EXPECT_FALSE(q.Bof());
+    EXPECT_FALSE(q.Eof());
+    q.Last();
+    EXPECT_TRUE(q.Eof());
+    q.Close();
+    q.Close(); // a closed query closes again without complaint
+    EXPECT_FALSE(q.Active());
+
+    q.SQL.clear();
+    q.SQL << "select * from ROWS3 where ID > 10";
+    q.Open();
+    EXPECT_TRUE(q.Bof() && q.Eof());
+    q.Close();
+
+    q.SQL.clear();
+    q.SQL << "select * from NO_SUCH_TABLE";
+    try {
+        q.Open();
+        ADD_FAILURE() << "a missing table must fail";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains("NO_SUCH_TABLE", Qt::CaseInsensitive)) << e.Message().toStdString();
+    }
+    q.SQL.clear();
+    q.SQL << "insert into ROWS3 values (1, 'dup')";
+    try {
+        q.ExecSQL();
+        ADD_FAILURE() << "a duplicate key must fail";
+    } catch (const EDatabaseError& e) {
+        EXPECT_FALSE(e.Message().isEmpty());
+    }
+    q.SQL.clear();
+    q.SQL << "update ROWS3 set NAME = 'x' where ID = 1";
+    q.ExecSQL();
+    EXPECT_THROW(q.Open(), EDatabaseError); // no result set
+}
+
+TEST(DatabaseSQLite, TypeMapping) {
+    TestEnv::ResetSqlite("KelvoLite");
+    CheckTypes("KelvoLite",
+               "SI smallint, I integer, B boolean, F double, M money, N numeric(10,2), D date, TM time, "
+               "DT timestamp, S varchar(20), WS nvarchar(20), C char(5), G uuid, LI bigint, TX text, BL blob",
+               "12, 123456, 1, 1234.5, 12.5, 3.5, '2024-03-01', '13:45:10', '2024-03-01 13:45:10', 'Kovač', "
+               "'Šumi', 'ab', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', 9000000000, '" +
+                   QString("dolgo besedilo ž ").repeated(500) + "', x'00ff'",
+               {{"SI", TFieldType::ftSmallint, 0},
+                {"I", TFieldType::ftInteger, 0},
+                {"B", TFieldType::ftBoolean, 0},
+                {"F", TFieldType::ftFloat, 0},
+                {"M", TFieldType::ftCurrency, 0},
+                {"D", TFieldType::ftDate, 0},
+                {"TM", TFieldType::ftTime, 0},
+                {"DT", TFieldType::ftDateTime, 0},
+                {"S", TFieldType::ftString, 20},
+                {"WS", TFieldType::ftWideString, 20},
+                {"C", TFieldType::ftFixedChar, 5},
+                {"G", TFieldType::ftGuid, 38},
+                {"LI", TFieldType::ftLargeint, 0},
+                {"TX", TFieldType::ftMemo, 0},
+                {"BL", TFieldType::ftBlob, 0}});
+}
+
+TEST(DatabasePostgreSQL, TypeMapping) {
+    if (!TestEnv::PostgresConfigured())
+        return;
+    TestEnv::ResetPostgres();
+    CheckTypes(
+        "KelvoPg",
+        "SI smallint, I integer, B boolean, F double precision, M money, N numeric(10,2), D date, TM time, "
+        "DT timestamp, S varchar(20), C char(5), G uuid, LI bigint, ID serial, TX text, BL bytea",
+        "12, 123456, true, 1234.5, 12.5, 3.5, '2024-03-01', '13:45:10', '2024-03-01 13:45:10', 'Kovač', "
+        "'ab', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', 9000000000, default, '" +
+            QString("dolgo besedilo ž ").repeated(500) + "', '\\x00ff'",
+        {{"SI", TFieldType::ftSmallint, 0},
+         {"I", TFieldType::ftInteger, 0},
+         {"B", TFieldType::ftBoolean, 0},
+         {"F", TFieldType::ftFloat, 0},
+         {"M", TFieldType::ftCurrency, 0},
+         {"D", TFieldType::ftDate, 0},
+         {"TM", TFieldType::ftTime, 0},
+         {"DT", TFieldType::ftDateTime, 0},
+         {"S", TFieldType::ftString, 20},
+         {"C", TFieldType::ftFixedChar, 5},
+         {"G", TFieldType::ftGuid, 38},
+         {"LI", TFieldType::ftLargeint, 0},
+         {"ID", TFieldType::ftAutoInc, 0},
+         {"TX", TFieldType::ftMemo, 0},
+         {"BL", TFieldType::ftBlob, 0}});
+}
+
+TEST(DatabaseSQLite, NullsUnicodeCursorAndErrors) {
+    TestEnv::ResetSqlite("KelvoLite");
+    NullsAndUnicode("KelvoLite");
+    CursorAndErrors("KelvoLite");
+}
+
+TEST(DatabasePostgreSQL, NullsUnicodeCursorAndErrors) {
+    if (!TestEnv::PostgresConfigured())
+        return;
+    TestEnv::ResetPostgres();
+    NullsAndUnicode("KelvoPg");
+    CursorAndErrors("KelvoPg");
+}
+
+TEST(DatabaseLogin, PromptIsAnsweredOrCancelled) {
+    TestEnv::ResetSqlite("KelvoLite");
+    TDatabase db;
+    db.DatabaseName = "Prompted";
+    db.AliasName = "KelvoLite";
+    db.LoginPrompt = true;
+    {
+        TScriptedAnswerer answers;
+        answers.AnswerLogin(std::nullopt);
+        EXPECT_THROW(db.Open(), EDatabaseError);
+        EXPECT_FALSE(db.Connected());
+        EXPECT_EQ(answers.AskedTexts(), QStringList{"Prompted"});
+    }
+    {
+        TScriptedAnswerer answers;
+        answers.AnswerLogin(std::pair<QString, QString>("ana", "geslo;{x}"));
+        db.Open();
+        EXPECT_TRUE(db.Connected());
+        db.Open(); // already open: nothing asked again
+    }
+    TDatabase bad;
+    bad.DatabaseName = "Bad";
+    bad.AliasName = "NoSuchDataSource";
+    try {
+        bad.Open();
+        ADD_FAILURE() << "an unknown data source must fail";
+    } catch (const EDatabaseError& e) {
+        EXPECT_FALSE(e.Message().isEmpty());
+    }
+}
+
+} // namespace
