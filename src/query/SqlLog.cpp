@@ -1,6 +1,5 @@
 #include "query/SqlLog.h"
 
-#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -270,11 +269,9 @@ void ForceLogDirectory(const QString& dir) {
     TDirCache& cache = DirCache();
     if (cache.requested == dir && IsDirectory(cache.resolved))
         return;
-    const QString resolved = ResolvePath(dir);
-    if (!IsDirectory(Native(resolved)) && !QDir().mkpath(resolved))
-        throw EKelvoError(QString("Unable to create directory %1").arg(dir));
+    ForceDirectories(dir);
     cache.requested = dir;
-    cache.resolved = Native(resolved);
+    cache.resolved = Native(ResolvePath(dir));
 }
 
 void ReplaceFile(const QString& fileName, const QStringList& lines) {

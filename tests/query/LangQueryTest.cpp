@@ -1,12 +1,14 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "QStringPrint.h"
 #include "fixtures/FileText.h"
 #include "fixtures/TestEnv.h"
 #include "query/Database.h"
 #include "query/LangQuery.h"
 
 namespace {
+
 
 TFd Join(const QString& table, qint32 type, const QString& condition) {
     TFd fd;

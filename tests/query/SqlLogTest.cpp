@@ -2,6 +2,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "QStringPrint.h"
 #include "fixtures/FileText.h"
 #include "fixtures/TestEnv.h"
 #include "platform/ProgramDir.h"
@@ -10,6 +11,7 @@
 #include "query/SqlLog.h"
 
 namespace {
+
 
 void SetLogPath(const TTempProgramDir& dir, const QString& path) {
     dir.WriteFile("Login.ini", "[Other]\r\nPATH=wrong\r\n[sql_log]\r\npath = " + path.toUtf8() + "\r\n");
@@ -136,6 +138,17 @@ TEST(SqlLog, FilesDeletedMovedOrReplacedAreWrittenAnew) {
     LogStatement({"sixth"}, true);
     EXPECT_EQ(dir.ReadFile("Log/Query.log"), "sixth\r\n");
     EXPECT_EQ(dir.ReadFile("Log/Modify.log"), Block({"fifth"}) + Block({"sixth"}));
+}
+
+TEST(SqlLog, ExistingSpellingsAreReused) {
+    TTempProgramDir dir;
+    dir.WriteFile("LOGIN.INI", "[sql_log]\r\npath=" + dir.FilePath("logs/").toUtf8() + "\r\n");
+    dir.WriteFile("LOGS/QUERY.LOG", "an older and longer statement\r\n");
+    dir.WriteFile("LOGS/modify.LOG", Block({"earlier"}));
+    LogStatement({"now"}, true);
+    EXPECT_EQ(dir.ReadFile("LOGS/QUERY.LOG"), "now\r\n");
+    EXPECT_EQ(dir.ReadFile("LOGS/modify.LOG"), Block({"earlier"}) + Block({"now"}));
+    EXPECT_FALSE(QFileInfo::exists(dir.FilePath("logs")));
 }
 
 int CountRows(const QString& table) {
