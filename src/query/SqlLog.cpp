@@ -69,8 +69,13 @@ bool Settled(const TStamp& s, const timespec& readStart) {
                               (s.ctime.tv_sec == s.mtime.tv_sec && s.ctime.tv_nsec > s.mtime.tv_nsec))
                                  ? s.ctime
                                  : s.mtime;
-    constexpr time_t marginSeconds = 2;
-    return readStart.tv_sec > latest.tv_sec + marginSeconds;
+    // Whole-second stamps come from coarse file systems (two seconds on FAT); stamps with a fraction
+    // come from a clock of a few milliseconds, so a tenth of a second is ample.
+    if (latest.tv_nsec == 0)
+        return readStart.tv_sec > latest.tv_sec + 2;
+    const qint64 ageNs =
+        (qint64(readStart.tv_sec) - latest.tv_sec) * 1000000000 + (readStart.tv_nsec - latest.tv_nsec);
+    return ageNs > 100000000;
 }
 
 timespec Now() {

@@ -1,7 +1,12 @@
 #include "translations/Translate.h"
 
+#include <QFile>
+#include <QHash>
+#include <sys/stat.h>
+
 #include "flows/FlowFile.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "query/LangQuery.h"
 #include "support/EnDial3.h"
@@ -25,6 +30,50 @@ QString StaticLookup(const QStringList& pairs, const QString& sourceValue, const
     return def;
 }
 
+// A translation file as last read, kept while the file is unchanged. Every call still sees the file as
+// it stands: a changed, replaced or removed file is read anew.
+struct TTranslationFile {
+    QString type;
+    QString def;
+    QStringList pairs;
+};
+
+struct TFileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    quint64 inode = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+
+TFileStamp StampOf(const QString& path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            quint64(st.st_ino)};
+}
+
+const TTranslationFile& ReadTranslation(const QString& file) {
+    struct TEntry {
+        TFileStamp stamp;
+        TTranslationFile content;
+    };
+    static QHash<QString, TEntry> cache;
+    const QString resolved = ResolvePath(file);
+    const TFileStamp stamp = StampOf(resolved);
+    auto it = cache.find(resolved);
+    if (it != cache.end() && stamp.exists && it->stamp == stamp)
+        return it->content;
+    TEntry entry{stamp, {}};
+    entry.content.type = IniReadString(file, "DATA", "TYPE", "");
+    entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
+    IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);
+    if (cache.size() > 64)
+        cache.clear();
+    return cache.insert(resolved, entry)->content;
+}
+
 bool IsDecimal(TFieldType type) {
     return type == TFieldType::ftFloat || type == TFieldType::ftCurrency || type == TFieldType::ftBCD;
 }
@@ -34,11 +83,10 @@ bool IsDecimal(TFieldType type) {
 QString TranslateValue(const QString& name, const QString& sourceValue, TLangQuery& lookup) {
     if (name == GenIdName)
         return GenIdPattern;
-    const QString file = TranslationPath(name);
-    const QString type = IniReadString(file, "DATA", "TYPE", "");
-    const QString def = IniReadString(file, "DATA", "DEFAULT", "");
-    QStringList pairs;
-    IniReadSectionValues(file, "TRANSLATIONS", pairs);
+    const TTranslationFile& translation = ReadTranslation(TranslationPath(name));
+    const QString& type = translation.type;
+    const QString& def = translation.def;
+    const QStringList& pairs = translation.pairs;
     if (type == "S")
         return StaticLookup(pairs, sourceValue, def);
 
