@@ -46,6 +46,16 @@ TFTransfer::TFTransfer(TRunSettings settings, TRunOptions options, QWidget* pare
     grid->addWidget(AddLabel("LRemTime", "Calculating..."), 5, 1);
     grid->addWidget(AddLabel("LFailed", "Failed insert on 0 records."), 6, 0, 1, 3);
     findChild<QLabel*>("LTable")->setMinimumWidth(220);
+    // Labels that change with every row get a fixed size, so a new text repaints the label alone
+    // instead of laying the whole window out again.
+    const QFontMetrics metrics(font());
+    for (const char* name : {"LRecords", "LPercTable", "LTime", "LElapTime", "LRemTime", "LFailed"}) {
+        QLabel* label = findChild<QLabel*>(name);
+        const QString widest = QString(name) == "LRecords"  ? "Record 000000000/000000000"
+                               : QString(name) == "LFailed" ? "Failed insert on 000000000 records."
+                                                            : "Calculating... 000%";
+        label->setFixedSize(metrics.horizontalAdvance(widest) + 8, metrics.height() + 4);
+    }
 
     BSkip = new QPushButton("Skip this table");
     BSkip->setObjectName("BSkip");
@@ -113,6 +123,8 @@ void TFTransfer::RunTransfer(const QStringList& flowNames) {
 
 void TFTransfer::SetLabel(const char* name, const QString& text, bool repaintNow) {
     if (auto* label = findChild<QLabel*>(name)) {
+        if (label->text() == text)
+            return;
         label->setText(text);
         if (repaintNow && label->isVisible())
             label->repaint();
