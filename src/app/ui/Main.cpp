@@ -1,8 +1,234 @@
 #include "app/ui/Main.h"
 
+#include <QAction>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/Data.h"
+#include "platform/Errors.h"
+#include "support/ErrorHandler.h"
+#include "support/ui/SortedListBox.h"
+#include "transfer/ui/Transfer.h"
+#include "translations/Constants.h"
+
 TFMain* FMain = nullptr;
+
+namespace {
+
+QStringList NamesOf(const QStringList& lines) {
+    QStringList names;
+    names.reserve(lines.size());
+    for (const QString& line : lines)
+        names << line.left(line.indexOf('=') < 0 ? line.size() : line.indexOf('='));
+    return names;
+}
+
+QStringList SectionLines(const QString& section) {
+    QStringList lines;
+    if (D)
+        D->IniReadSectionValues(D->FlowsIni, section, lines);
+    return lines;
+}
+
+} // namespace
+
+QAction* TFMain::AddCommand(const char* name, const QString& caption, void (TFMain::*handler)()) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+    return action;
+}
+
+QAction* TFMain::AddOption(const char* name, const QString& caption) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setCheckable(true);
+    action->setChecked(false);
+    return action;
+}
 
 TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName("FMain");
     setWindowTitle("KELVO Data transfer");
+
+    RunAll = AddCommand("RunAll", "Start transfer", &TFMain::RunAllClick);
+    RunFlow = AddCommand("RunFlow", "Start flow", &TFMain::RunFlowClick);
+    NewFlow = new QAction("New data flow", this);
+    NewFlow->setObjectName("NewFlow");
+    EditFlow = new QAction("Edit data flow", this);
+    EditFlow->setObjectName("EditFlow");
+    BExit = AddCommand("BExit", "Exit", &TFMain::BExitClick);
+
+    auto* toolBar = addToolBar("Commands");
+    toolBar->setObjectName("ToolBar1");
+    toolBar->setMovable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar->setIconSize(QSize(32, 32));
+    toolBar->addAction(RunAll);
+    toolBar->addAction(RunFlow);
+    toolBar->addSeparator();
+    toolBar->addAction(NewFlow);
+    toolBar->addAction(EditFlow);
+    toolBar->addSeparator();
+    toolBar->addAction(BExit);
+
+    QMenu* file = menuBar()->addMenu("File");
+    QAction* start = AddCommand("Start1", "Start", &TFMain::RunAllClick);
+    start->setShortcut(QKeySequence(Qt::Key_F2));
+    file->addAction(start);
+    file->addSeparator();
+    QAction* exit = AddCommand("Exit1", "Exit", &TFMain::BExitClick);
+    exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    file->addAction(exit);
+
+    QMenu* tools = menuBar()->addMenu("Tools");
+    tools->setObjectName("Tools1");
+    QAction* newConstant = AddCommand("Newconstant1", "New constant", &TFMain::Newconstant1Click);
+    newConstant->setShortcut(QKeySequence(Qt::Key_F5));
+    tools->addAction(newConstant);
+    tools->addAction(AddCommand("Editconstant1", "Edit constant", &TFMain::Editconstant1Click));
+
+    QMenu* options = menuBar()->addMenu("Options");
+    Stoponerror1 = AddOption("Stoponerror1", "Stop on error");
+    Showtransfersummary1 = AddOption("Showtransfersummary1", "Show transfer summary");
+    ReduceProcessMessages1 = AddOption("ReduceProcessMessages1", "Reduce ProcessMessages");
+    options->addAction(Stoponerror1);
+    options->addAction(Showtransfersummary1);
+    options->addAction(ReduceProcessMessages1);
+
+    auto* central = new QWidget;
+    auto* grid = new QGridLayout(central);
+    FlowList = new TSortedListBox;
+    FlowList->setObjectName("FlowList");
+    TransList = new TSortedListBox;
+    TransList->setObjectName("TransList");
+    ConstList = new TSortedListBox;
+    ConstList->setObjectName("ConstList");
+    int column = 0;
+    for (auto [list, caption] : {std::pair{FlowList, "Flow list:"}, std::pair{TransList, "Translations:"},
+                                 std::pair{ConstList, "Constants:"}}) {
+        auto* label = new QLabel(caption);
+        label->setBuddy(list);
+        grid->addWidget(label, 0, column);
+        grid->addWidget(list, 1, column);
+        ++column;
+    }
+    connect(ConstList, &QListWidget::itemDoubleClicked, this,
+            [this] { RunGuarded([this] { Editconstant1Click(); }); });
+    setCentralWidget(central);
+
+    Filter = new QLineEdit;
+    Filter->setObjectName("Filter");
+    Filter->setToolTip("Filter vrednost");
+    connect(Filter, &QLineEdit::textChanged, this, &TFMain::FilterChange);
+    auto* filterLabel = new QLabel("Filter:");
+    filterLabel->setBuddy(Filter);
+    statusBar()->addWidget(filterLabel);
+    statusBar()->addWidget(Filter, 1);
+    statusBar()->setSizeGripEnabled(false);
+
+    resize(640, 420);
+    setFixedSize(sizeHint().expandedTo(QSize(640, 420)));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+}
+
+void TFMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    RunGuarded([this] { FormShow(); });
+}
+
+void TFMain::FormShow() {
+    FlowList->SetLines(NamesOf(SectionLines("Name")));
+    TransList->SetLines(NamesOf(SectionLines("TRANSLATION")));
+    ConstList->SetLines(SectionLines("CONSTANTS"));
+}
+
+void TFMain::FilterChange(const QString& text) {
+    if (D)
+        D->ContractFilter = text;
+}
+
+void TFMain::RequireFilter() const {
+    if (!D || D->ContractFilter.isEmpty())
+        throw EKelvoError("Napaka filter za pogodbe je prazen.");
+}
+
+TRunOptions TFMain::RunOptions() {
+    TRunOptions options;
+    // Read through a guarded pointer: the window may be asked after it has gone.
+    QPointer<TFMain> self(this);
+    options.StopOnError = [self] { return self && self->Stoponerror1->isChecked(); };
+    options.ShowTransferSummary = [self] { return self && self->Showtransfersummary1->isChecked(); };
+    options.ReduceProcessMessages = [self] { return self && self->ReduceProcessMessages1->isChecked(); };
+    options.ConstList = [self] { return self ? self->ConstList->Lines() : QStringList(); };
+    return options;
+}
+
+TRunSettings TFMain::RunSettings() {
+    TRunSettings settings;
+    if (D) {
+        settings.SourceDatabase = D->DBS.DatabaseName;
+        settings.DestDatabase = D->DBD.DatabaseName;
+        settings.Scripting = D->Scripting;
+    }
+    settings.ContractFilter = [] { return D ? D->ContractFilter : QString(); };
+    return settings;
+}
+
+void TFMain::SetRunCommandsEnabled(bool enabled) {
+    for (const char* name : {"RunAll", "RunFlow", "Start1"})
+        if (auto* action = findChild<QAction*>(name))
+            action->setEnabled(enabled);
+}
+
+void TFMain::StartTransfer(const QStringList& flowNames) {
+    // A second run would share the progress window; the commands come back when this one ends.
+    SetRunCommandsEnabled(false);
+    auto* transfer = new TFTransfer(RunSettings(), RunOptions());
+    try {
+        transfer->RunTransfer(flowNames);
+    } catch (...) {
+        SetRunCommandsEnabled(true);
+        throw;
+    }
+    SetRunCommandsEnabled(true);
+}
+
+void TFMain::RunAllClick() {
+    RequireFilter();
+    StartTransfer(FlowList->Lines());
+}
+
+void TFMain::RunFlowClick() {
+    if (FlowList->SelectedRow() < 0)
+        return;
+    const QString selected = FlowList->SelectedLine();
+    RequireFilter();
+    StartTransfer({selected});
+}
+
+void TFMain::BExitClick() { close(); }
+
+void TFMain::Newconstant1Click() {
+    QStringList lines = ConstList->Lines();
+    if (NewConstant(lines, D->FlowsIni))
+        ConstList->SetLines(lines);
+}
+
+void TFMain::Editconstant1Click() {
+    QStringList lines = ConstList->Lines();
+    if (EditConstant(lines, ConstList->SelectedRow(), D->FlowsIni))
+        ConstList->SetLines(lines);
 }

@@ -1,12 +1,59 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
+
+#include "transfer/TransferRun.h"
+
+class QAction;
+class QLineEdit;
+class QListWidgetItem;
+class TSortedListBox;
 
 // The operator's starting point. Closing it ends the program.
 class TFMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit TFMain(QWidget* parent = nullptr);
+
+    TSortedListBox* FlowList = nullptr;
+    TSortedListBox* TransList = nullptr;
+    TSortedListBox* ConstList = nullptr;
+    QLineEdit* Filter = nullptr;
+
+    QAction* RunAll = nullptr;
+    QAction* RunFlow = nullptr;
+    QAction* NewFlow = nullptr;
+    QAction* EditFlow = nullptr;
+    QAction* BExit = nullptr;
+    QAction* Stoponerror1 = nullptr;
+    QAction* Showtransfersummary1 = nullptr;
+    QAction* ReduceProcessMessages1 = nullptr;
+
+    // The run options and constants as the transfer reads them: at each use, from this window.
+    TRunOptions RunOptions();
+    // The connections and mode of the data module, for a transfer.
+    static TRunSettings RunSettings();
+
+    void FormShow();
+    void FilterChange(const QString& text);
+    void RunAllClick();
+    void RunFlowClick();
+    void BExitClick();
+    void Newconstant1Click();
+    void Editconstant1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void RequireFilter() const;
+    void StartTransfer(const QStringList& flowNames);
+    void SetRunCommandsEnabled(bool enabled);
+    QAction* AddCommand(const char* name, const QString& caption, void (TFMain::*handler)());
+    QAction* AddOption(const char* name, const QString& caption);
+
+    bool shown_ = false;
 };
 
 extern TFMain* FMain;
