@@ -9,6 +9,7 @@
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/DateTime.h"
+#include "platform/Regional.h"
 #include "query/Database.h"
 #include "transfer/TransferRun.h"
 #include "transfer/ui/Transfer.h"
@@ -359,6 +360,78 @@ TEST_F(Transfer, EstimatesEveryHundredRowsAndTimesWrapAfterADay) {
     SetClockForTests({});
     EXPECT_EQ(estimates,
               QStringList({"Record 1/250 0%", "00:02:30", "00:02:00 00:00:00", "00:00:50", "00:00:50"}));
+}
+
+// Every statement of an export file, as the blocks hold them.
+QStringList ExportStatements(const QByteArray& file) {
+    QStringList statements;
+    for (const QString& block : QString::fromUtf8(file).split(";\r\n\r\n", Qt::SkipEmptyParts))
+        statements << QString(block).replace("\r\n", "\n").trimmed();
+    return statements;
+}
+
+QStringList TableRows(const QString& databaseName, const QString& statement) {
+    TQuery q;
+    q.DatabaseName = databaseName;
+    q.SQL << statement;
+    q.Open();
+    QStringList rows;
+    for (; !q.Eof(); q.Next()) {
+        QStringList values;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            values << (q.Fields(i).IsNull() ? "NULL" : q.Fields(i).AsString());
+        rows << values.join('|');
+    }
+    return rows;
+}
+
+TEST_F(Transfer, ScriptingAndDirectRunsOfTheSameFlowsGiveTheSameRows) {
+    Connect("KelvoLite", "KelvoLite2");
+    ExecOn("KelvoLite", "create table SRC (CODE varchar(10), NAME varchar(20), AMOUNT float, DAY date);"
+                        "insert into SRC values ('a', 'O''Neil', 12.345, '2024-02-29');"
+                        "insert into SRC values ('B', 'He said \"hi\"', -1, '1850-06-01');"
+                        "insert into SRC values ('zz', NULL, NULL, NULL);"
+                        "insert into SRC values ('b', 'ČŠŽ a long name', 0.5, '2079-01-02')");
+    const QString dst = "create table DST (ID integer, CODE varchar(3), KIND varchar(10), NAME varchar(8), "
+                        "AMOUNT numeric(10,2), DAY date, FIRM varchar(10));"
+                        "insert into DST (ID, KIND) values (100, 'seed')";
+    ExecOn("KelvoLite", dst); // scripting mode takes the destination's structure from the source
+    ExecOn("KelvoLite2", dst);
+    dir.WriteFile("Files/KINDS.ini", "[DATA]\r\nNAME=KINDS\r\nTYPE=S\r\nDEFAULT=other\r\n[TRANSLATIONS]\r\n"
+                                     "A=first\r\nB=second\r\n");
+    Flow("G",
+         "[DATA]\r\nNAME=G\r\nSQL=N\r\n[SOURCE]\r\nNAME=SRC\r\n[TARGET]\r\nNAME=DST\r\n[FIELDS]\r\n"
+         "ID=CODE\r\nCODE=CODE\r\nKIND=CODE\r\nNAME=NAME\r\nAMOUNT=AMOUNT\r\nDAY=DAY\r\nFIRM=CONST(CK)\r\n"
+         "[TRANS]\r\nID=GEN_ID\r\nKIND=KINDS\r\n");
+    constants = {"CK=Kelvo d.o.o."};
+    SetRegionalLocaleForTests(QLocale("sl_SI"));
+
+    TScriptedAnswerer answers;
+    answers.AnswerSave(dir.FilePath("g.sql"));
+    Run({"G"}, true);
+    const QStringList statements = ExportStatements(dir.ReadFile("g.sql"));
+    ASSERT_EQ(statements.size(), 4);
+    EXPECT_EQ(statements[0].toStdString(),
+              "Insert into DST \n   (ID, CODE, KIND, NAME, AMOUNT, DAY, FIRM)\nvalues \n"
+              "((SELECT MAX(ID)+1 FROM DST), 'a', 'first', 'O''Neil', 12.3450, "
+              "'29. 02. 2024', 'Kelvo d.o.')");
+    Run({"G"}, false);
+    EXPECT_EQ(LogLines(), QStringList({"G Transfered: 4 Failed: 0", "G Transfered: 4 Failed: 0"}));
+
+    // The export file replayed on a copy of the destination gives what the direct run wrote.
+    for (const QString& statement : statements)
+        ExecOn("KelvoLite", statement);
+    const QString all = "select ID, CODE, KIND, NAME, AMOUNT, DAY, FIRM from DST order by ID";
+    const QStringList direct = TableRows("DBDest", all);
+    EXPECT_EQ(TableRows("DBSource", all), direct);
+    ASSERT_EQ(direct.size(), 5);
+    EXPECT_EQ(direct.join('\n').toStdString(),
+              "100|NULL|seed|NULL|NULL|NULL|NULL\n"
+              "101|a|first|O'Neil|12,345|29. 02. 2024|Kelvo d.o.\n"
+              "102|B|second|He said|-1|01.06.1950|Kelvo d.o.\n" // the folded century; the cut, trimmed
+              "103|zz|other|NULL|0|NULL|Kelvo d.o.\n"           // a float NULL reads as zero
+              "104|b|second|ČŠŽ a lo|0,5|02.01.1979|Kelvo d.o.");
+    ResetRegionalLocaleForTests();
 }
 
 } // namespace

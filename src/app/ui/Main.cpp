@@ -219,7 +219,9 @@ void TFMain::RunFlowClick() {
     StartTransfer({selected});
 }
 
-void TFMain::BExitClick() { close(); }
+void TFMain::BExitClick() {
+    close();
+}
 
 void TFMain::Newconstant1Click() {
     QStringList lines = ConstList->Lines();

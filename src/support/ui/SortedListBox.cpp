@@ -29,7 +29,9 @@ TSortedListBox::TSortedListBox(QWidget* parent) : QListWidget(parent) {
     setSortingEnabled(true);
 }
 
-void TSortedListBox::AddLine(const QString& line) { addItem(new TSortedItem(line, NextSerial())); }
+void TSortedListBox::AddLine(const QString& line) {
+    addItem(new TSortedItem(line, NextSerial()));
+}
 
 void TSortedListBox::SetLines(const QStringList& lines) {
     clear();

@@ -100,8 +100,11 @@ bool TFTransfer::RunActive() {
 }
 
 void TFTransfer::RunTransfer(const QStringList& flowNames) {
-    if (runActive)
+    if (runActive) {
+        // The window was made for this run alone; nobody else will release it.
+        deleteLater();
         throw EKelvoError("A transfer is already running.");
+    }
     runActive = true;
     FTransfer = this;
     auto release = [this] {
