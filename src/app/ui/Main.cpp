@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "app/Data.h"
+#include "app/ui/Properties.h"
 #include "platform/Errors.h"
 #include "support/ErrorHandler.h"
 #include "support/ui/SortedListBox.h"
@@ -102,6 +103,10 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     options->addAction(Stoponerror1);
     options->addAction(Showtransfersummary1);
     options->addAction(ReduceProcessMessages1);
+    options->addSeparator();
+    QAction* properties = AddCommand("Properties1", "Properties", &TFMain::Properties1Click);
+    properties->setShortcut(QKeySequence(Qt::Key_F8));
+    options->addAction(properties);
 
     auto* central = new QWidget;
     auto* grid = new QGridLayout(central);
@@ -233,4 +238,8 @@ void TFMain::Editconstant1Click() {
     QStringList lines = ConstList->Lines();
     if (EditConstant(lines, ConstList->SelectedRow(), D->FlowsIni))
         ConstList->SetLines(lines);
+}
+
+void TFMain::Properties1Click() {
+    (new TFProperties())->EditProperties();
 }

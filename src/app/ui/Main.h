@@ -42,6 +42,7 @@ public:
     void BExitClick();
     void Newconstant1Click();
     void Editconstant1Click();
+    void Properties1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;

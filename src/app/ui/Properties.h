@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+// The general settings the program writes: the destination's date format.
+class TFProperties : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFProperties(QWidget* parent = nullptr);
+
+    // Shows the dialog modally; on OK stores the format and sends it to the destination at once.
+    // The dialog releases itself afterwards. True when confirmed and stored.
+    bool EditProperties();
+
+    QLineEdit* DateFormat = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+};
+
+// Stores the date format in the settings file and, when it is not empty, runs it on the destination.
+void StoreDateFormat(const QString& format);

@@ -1,0 +1,80 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "app/Data.h"
+#include "app/ui/Properties.h"
+#include "fixtures/KelvoIni.h"
+#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/TestEnv.h"
+#include "support/DialogDriver.h"
+
+namespace {
+
+class Properties : public ::testing::Test {
+protected:
+    void Start(const QByteArray& settings) {
+        TestEnv::ResetSqlite("XQ");
+        TestEnv::ResetSqlite("DnsDest");
+        dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
+        dir.WriteFile("TransferSettings.ini", settings);
+        data = std::make_unique<TD>();
+        D = data.get();
+    }
+    void TearDown() override {
+        D = nullptr;
+        data.reset();
+    }
+    // Opens the dialog, shows what it offers, types text (when given) and presses key.
+    bool Edit(std::optional<QString> text, Qt::Key key, QString* offered = nullptr) {
+        WhenModal([&](QWidget* window) {
+            auto* dialog = qobject_cast<TFProperties*>(window);
+            ASSERT_NE(dialog, nullptr);
+            if (offered)
+                *offered = dialog->DateFormat->text();
+            if (text)
+                dialog->DateFormat->setText(*text);
+            PressKey(dialog, key);
+        });
+        return (new TFProperties())->EditProperties();
+    }
+    QByteArray Settings() const { return dir.ReadFile("TransferSettings.ini"); }
+
+    TTempProgramDir dir;
+    std::unique_ptr<TD> data;
+};
+
+TEST_F(Properties, OkStoresTheFormatAndRunsItOnTheDestinationCancelTouchesNothing) {
+    Start("[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=dmy\r\n");
+    EXPECT_FALSE(D->DBD.Connected());
+    {
+        TScriptedAnswerer answers;
+        QString offered;
+        EXPECT_FALSE(Edit("ymd", Qt::Key_Escape, &offered));
+        EXPECT_EQ(offered, "dmy");
+        EXPECT_EQ(Settings(), "[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=dmy\r\n");
+        EXPECT_FALSE(D->DBD.Connected());
+        EXPECT_TRUE(D->Qr.SQL.isEmpty());
+    }
+    {
+        // In scripting mode too the destination is opened to run the statement; SQLite refuses it, and
+        // the refusal is raised after the value was stored.
+        TScriptedAnswerer answers;
+        answers.AnswerLogin(std::pair<QString, QString>("", ""));
+        EXPECT_THROW(Edit(std::nullopt, Qt::Key_Return), std::exception); // unchanged value: run again
+        EXPECT_EQ(D->Qr.SQL, QStringList{"set dateformat dmy"});
+        EXPECT_TRUE(D->DBD.Connected());
+    }
+    {
+        TScriptedAnswerer answers;
+        D->Qr.SQL.clear();
+        EXPECT_TRUE(Edit("", Qt::Key_Return));
+        EXPECT_EQ(Settings(), "[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=\r\n");
+        EXPECT_TRUE(D->Qr.SQL.isEmpty()); // an empty format runs nothing
+    }
+}
+
+} // namespace
