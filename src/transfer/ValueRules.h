@@ -71,5 +71,5 @@ struct TStatementValue {
 // (dates, times, fixed, memos, time stamps) escaped, all of those quoted; numbers unquoted.
 TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText);
 
-// "(SELECT MAX(<column>)+1 FROM <table>)" from the generated-identifier pattern.
+// "(SELECT COALESCE(MAX(<column>), 0)+1 FROM <table>)" from the generated-identifier pattern.
 QString FillGenId(const QString& pattern, const QString& column, const QString& table);

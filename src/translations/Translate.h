@@ -6,7 +6,9 @@ class TLangQuery;
 
 // The name that is not a translation: the column gets a generated identifier.
 inline constexpr const char* GenIdName = "GEN_ID";
-inline constexpr const char* GenIdPattern = "(SELECT MAX(%s)+1 FROM %s)";
+// An empty table has no maximum: without the COALESCE its first identifier, and so every later one,
+// would be NULL.
+inline constexpr const char* GenIdPattern = "(SELECT COALESCE(MAX(%s), 0)+1 FROM %s)";
 
 // Program directory + "Files/" + name + ".ini".
 QString TranslationPath(const QString& name);

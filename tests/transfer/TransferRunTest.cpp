@@ -413,7 +413,7 @@ TEST_F(Transfer, ScriptingAndDirectRunsOfTheSameFlowsGiveTheSameRows) {
     ASSERT_EQ(statements.size(), 4);
     EXPECT_EQ(statements[0].toStdString(),
               "Insert into DST \n   (ID, CODE, KIND, NAME, AMOUNT, DAY, FIRM)\nvalues \n"
-              "((SELECT MAX(ID)+1 FROM DST), 'a', 'first', 'O''Neil', 12.3450, "
+              "((SELECT COALESCE(MAX(ID), 0)+1 FROM DST), 'a', 'first', 'O''Neil', 12.3450, "
               "'29. 02. 2024', 'Kelvo d.o.')");
     Run({"G"}, false);
     EXPECT_EQ(LogLines(), QStringList({"G Transfered: 4 Failed: 0", "G Transfered: 4 Failed: 0"}));

@@ -4,6 +4,7 @@
 #include "platform/DateTime.h"
 #include "transfer/ValueFormat.h"
 #include "transfer/ValueRules.h"
+#include "translations/Translate.h"
 
 namespace {
 
@@ -113,6 +114,7 @@ TEST(ValueRules, HowValuesEnterTheStatement) {
     EXPECT_EQ(EnterValue({"G", TFieldType::ftGuid, 38}, "{a'b}").Text, "{a''b}");
     EXPECT_EQ(EnterValue({"N", TFieldType::ftFloat, 0}, "1234.5000").Kind, 0);
     EXPECT_EQ(FillGenId("(SELECT MAX(%s)+1 FROM %s)", "ID", "CUSTOMER"), "(SELECT MAX(ID)+1 FROM CUSTOMER)");
+    EXPECT_EQ(FillGenId(GenIdPattern, "ID", "CUSTOMER"), "(SELECT COALESCE(MAX(ID), 0)+1 FROM CUSTOMER)");
     EXPECT_EQ(EscapeQuotes("O'Neil's"), "O''Neil''s");
 }
 

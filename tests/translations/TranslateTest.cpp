@@ -27,7 +27,7 @@ TEST_F(Translations, StaticPairsAreFoundTrimmedAndWithoutRegardToCase) {
     EXPECT_EQ(TranslateValue("KINDS", "EMPTY", q), "X"); // empty target gives the default
     EXPECT_EQ(TranslateValue("KINDS", "missing", q), "X");
     EXPECT_EQ(TranslateValue("KINDS", "EQ", q), "a=b");
-    EXPECT_EQ(TranslateValue("GEN_ID", "anything", q), "(SELECT MAX(%s)+1 FROM %s)");
+    EXPECT_EQ(TranslateValue("GEN_ID", "anything", q), "(SELECT COALESCE(MAX(%s), 0)+1 FROM %s)");
     EXPECT_FALSE(dir.ReadFile("Files/GEN_ID.ini").size()); // never read as a file
 }
 
