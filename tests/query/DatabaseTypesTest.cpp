@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-#include "QStringPrint.h"
+#include "fixtures/Printers.h"
 #include "fixtures/TestEnv.h"
 #include "query/Database.h"
 

@@ -1,7 +1,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "QStringPrint.h"
+#include "fixtures/Printers.h"
 #include "fixtures/FileText.h"
 #include "fixtures/TestEnv.h"
 #include "query/Database.h"

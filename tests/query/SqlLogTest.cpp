@@ -2,7 +2,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "QStringPrint.h"
+#include "fixtures/Printers.h"
 #include "fixtures/FileText.h"
 #include "fixtures/TestEnv.h"
 #include "platform/ProgramDir.h"

@@ -10,11 +10,8 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
+#include "fixtures/Printers.h"
 #include "support/Answerer.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 // Acts on the next modal window once it is shown and active, as the operator would. Windows still
 // open a while later (also ones the action opened) are closed and fail the test, so none waits forever.
