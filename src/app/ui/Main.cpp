@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 
 #include "app/Data.h"
@@ -79,6 +80,17 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     toolBar->addAction(EditFlow);
     toolBar->addSeparator();
     toolBar->addAction(BExit);
+    const std::pair<QAction*, QStyle::StandardPixmap> icons[] = {
+        {RunAll, QStyle::SP_MediaPlay},
+        {RunFlow, QStyle::SP_MediaSeekForward},
+        {NewFlow, QStyle::SP_FileIcon},
+        {EditFlow, QStyle::SP_FileDialogDetailedView},
+        {BExit, QStyle::SP_DialogCloseButton}};
+    for (auto [action, icon] : icons) {
+        action->setIcon(style()->standardIcon(icon));
+        if (QWidget* button = toolBar->widgetForAction(action))
+            button->setMinimumWidth(96);
+    }
 
     QMenu* file = menuBar()->addMenu("File");
     QAction* start = AddCommand("Start1", "Start", &TFMain::RunAllClick);

@@ -51,11 +51,17 @@ TFTransfer::TFTransfer(TRunSettings settings, TRunOptions options, QWidget* pare
     const QFontMetrics metrics(font());
     for (const char* name : {"LRecords", "LPercTable", "LTime", "LElapTime", "LRemTime", "LFailed"}) {
         QLabel* label = findChild<QLabel*>(name);
-        const QString widest = QString(name) == "LRecords"  ? "Record 000000000/000000000"
-                               : QString(name) == "LFailed" ? "Failed insert on 000000000 records."
-                                                            : "Calculating... 000%";
+        const QString widest = QString(name) == "LRecords"     ? "Record 000000000/000000000"
+                               : QString(name) == "LFailed"    ? "Failed insert on 000000000 records."
+                               : QString(name) == "LPercTable" ? "000%"
+                                                               : "Calculating... 00:00:00";
         label->setFixedSize(metrics.horizontalAdvance(widest) + 8, metrics.height() + 4);
     }
+    // Both percentages in one right-aligned column.
+    QLabel* percAll = findChild<QLabel*>("LPercAll");
+    percAll->setFixedSize(findChild<QLabel*>("LPercTable")->size());
+    for (QLabel* perc : {percAll, findChild<QLabel*>("LPercTable")})
+        perc->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     BSkip = new QPushButton("Skip this table");
     BSkip->setObjectName("BSkip");
