@@ -94,14 +94,31 @@ TACComboBox::TACComboBox(QWidget* parent) : QComboBox(parent) {
 }
 
 void TACComboBox::DropQtCompleter() {
+    QLineEdit* edit = lineEdit();
+    if (!edit)
+        return;
     // Qt gives every editable combo box a completer of its own, which would complete before us.
-    if (lineEdit() && lineEdit()->completer())
+    if (edit->completer())
         setCompleter(nullptr);
+    edit->removeEventFilter(this);
+    edit->installEventFilter(this);
 }
 
 void TACComboBox::keyReleaseEvent(QKeyEvent* event) {
     QComboBox::keyReleaseEvent(event);
     KeyUp(VirtualKeyCode(event->key()), event->modifiers());
+}
+
+bool TACComboBox::eventFilter(QObject* watched, QEvent* event) {
+    // Keys typed into the combo box reach keyReleaseEvent through the focus proxy; a release sent to
+    // the field itself stops there, so it is completed here, after the field has handled it.
+    if (watched == lineEdit() && event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        lineEdit()->event(key);
+        KeyUp(VirtualKeyCode(key->key()), key->modifiers());
+        return true;
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 void TACComboBox::KeyUp(int key, Qt::KeyboardModifiers shift) {
@@ -110,8 +127,9 @@ void TACComboBox::KeyUp(int key, Qt::KeyboardModifiers shift) {
     QLineEdit* edit = lineEdit();
     if (!isEditable() || !edit)
         return;
+    // With no items the take-back would refuse every keystroke: such a field only takes typing.
     const QString typed = edit->text();
-    if (typed.isEmpty())
+    if (typed.isEmpty() || count() == 0)
         return;
     const qsizetype length = typed.size();
     const QLocale locale;

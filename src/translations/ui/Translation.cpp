@@ -322,6 +322,8 @@ void TFTranslation::LoadDistinctValues(const QString& side, const QString& table
     const QStringList values = DistinctValues(Q, databaseName, table, field);
     combo->clear();
     combo->addItems(values);
+    // Qt makes the first item current; the field stays empty as clearing left it.
+    combo->setCurrentIndex(-1);
 }
 
 void TFTranslation::Button1Click() {
