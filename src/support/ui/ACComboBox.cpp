@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <utility>
 
 namespace {
 
@@ -21,65 +22,18 @@ QString AsciiUpper(const QString& text) {
 } // namespace
 
 int VirtualKeyCode(int qtKey) {
-    switch (qtKey) {
-    case Qt::Key_Backspace:
-        return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return 9;
-    case Qt::Key_Clear:
-        return 12;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Shift:
-        return 16;
-    case Qt::Key_Control:
-        return 17;
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-        return 18;
-    case Qt::Key_Pause:
-        return 19;
-    case Qt::Key_CapsLock:
-        return 20;
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_Space:
-        return 32;
-    case Qt::Key_PageUp:
-        return 33;
-    case Qt::Key_PageDown:
-        return 34;
-    case Qt::Key_End:
-        return 35;
-    case Qt::Key_Home:
-        return 36;
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Select:
-        return 41;
-    case Qt::Key_Printer:
-        return 42;
-    case Qt::Key_Execute:
-        return 43;
-    case Qt::Key_Print:
-        return 44;
-    case Qt::Key_Insert:
-        return 45;
-    case Qt::Key_Delete:
-        return 46;
-    case Qt::Key_Help:
-        return 47;
-    default:
-        break;
-    }
+    static const std::pair<int, int> codes[] = {
+        {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},    {Qt::Key_Backtab, 9}, {Qt::Key_Clear, 12},
+        {Qt::Key_Return, 13},   {Qt::Key_Enter, 13}, {Qt::Key_Shift, 16},  {Qt::Key_Control, 17},
+        {Qt::Key_Alt, 18},      {Qt::Key_AltGr, 18}, {Qt::Key_Pause, 19},  {Qt::Key_CapsLock, 20},
+        {Qt::Key_Escape, 27},   {Qt::Key_Space, 32}, {Qt::Key_PageUp, 33}, {Qt::Key_PageDown, 34},
+        {Qt::Key_End, 35},      {Qt::Key_Home, 36},  {Qt::Key_Left, 37},   {Qt::Key_Up, 38},
+        {Qt::Key_Right, 39},    {Qt::Key_Down, 40},  {Qt::Key_Select, 41}, {Qt::Key_Printer, 42},
+        {Qt::Key_Execute, 43},  {Qt::Key_Print, 44}, {Qt::Key_Insert, 45}, {Qt::Key_Delete, 46},
+        {Qt::Key_Help, 47}};
+    for (const auto& [key, code] : codes)
+        if (key == qtKey)
+            return code;
     if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z))
         return qtKey;
     // Punctuation shares its Qt code with ASCII (a '-' is 45, like Insert), but on Windows it sits on
