@@ -3,6 +3,7 @@
 #include "fixtures/TestEnv.h"
 #include "flows/FlowMapping.h"
 #include "query/Database.h"
+#include "query/QStringPrint.h"
 
 namespace {
 
