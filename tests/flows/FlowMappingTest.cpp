@@ -151,6 +151,13 @@ protected:
         source.MemoLines = {"select ID, %filterpog% as PICKED, %FilterPog%", "from CUST"};
         Fill();
         EXPECT_EQ(Upper(from), QStringList({"ID", "PICKED", "NAME"}));
+        // An empty filter leaves an empty string in the placeholder's place.
+        source.ContractFilter = "";
+        source.MemoLines = {"SELECT KIND as K%FILTERPOG% from CUST where NAME <> '%FILTERPOG%'"};
+        Fill();
+        EXPECT_EQ(Upper(from), QStringList({"K"}));
+        source.ContractFilter = "NAME";
+        source.MemoLines = {"select ID, %filterpog% as PICKED, %FilterPog%", "from CUST"};
 
         // Scripting mode: the destination takes the source's columns and is not asked at all.
         source.Scripting = true;

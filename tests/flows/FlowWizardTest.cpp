@@ -24,6 +24,7 @@
 #include "query/Database.h"
 #include "query/QStringPrint.h"
 #include "support/ui/SortedListBox.h"
+#include "translations/ui/Translation.h"
 
 inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
     *os << '"' << bytes.toStdString() << '"';
@@ -468,6 +469,45 @@ TEST_F(FlowWizard, NewConstGoesToTheMainWindowAndTheStore) {
     EXPECT_EQ(answers.Asked()[2].caption, "Supply Constant value");
     EXPECT_EQ(FMain->ConstList->Lines(), QStringList({"DEFREGION=EU"}));
     EXPECT_EQ(IniReadString(D->FlowsIni, "CONSTANTS", "DEFREGION", ""), "EU");
+}
+
+TEST_F(FlowWizard, NewTransAddsTheSavedTranslationToTheMainWindow) {
+    DirectMode();
+    TScriptedAnswerer nothingAsked;
+    // Operates the translation editor that "New trans" opens.
+    auto editNew = [](bool save) {
+        QTimer::singleShot(0, qApp, [save] {
+            auto* editor = qobject_cast<TFTranslation*>(QApplication::activeModalWidget());
+            ASSERT_NE(editor, nullptr) << "the translation editor is open";
+            EXPECT_TRUE(editor->ETranslationName->text().isEmpty()) << "a new translation";
+            Type(editor->ETranslationName, "kinds");
+            Type(editor->ESTable, "CUST");
+            Type(editor->ESFIeldname, "KIND");
+            Type(editor->ETTable, "CLIENT");
+            Type(editor->ETFieldName, "CLIENT_KIND");
+            Click(save ? editor->Button3 : editor->Button4);
+            if (editor->isVisible())
+                editor->done(QDialog::Rejected);
+        });
+    };
+    QString name;
+    EXPECT_FALSE(Run(false, name, [&](TFFlow& w) {
+        Type(w.MFromtable, "CUST");
+        Type(w.ETotable, "CLIENT");
+        Click(w.Button1);
+        ASSERT_EQ(w.Page(), 1);
+        editNew(false);
+        Click(w.BNewTrans);
+        EXPECT_TRUE(FMain->TransList->Lines().isEmpty()) << "cancelled";
+        FMain->TransList->SetLines({"ZONES", "AREAS"});
+        editNew(true);
+        Click(w.BNewTrans);
+        EXPECT_EQ(FMain->TransList->Lines(), QStringList({"AREAS", "KINDS", "ZONES"}));
+        EXPECT_TRUE(Lines(w.MapFieldList).isEmpty()) << "the mapping is not changed";
+        EXPECT_EQ(w.Page(), 1);
+        Click(w.Button5);
+    }));
+    EXPECT_EQ(IniReadString(D->FlowsIni, "TRANSLATION", "KINDS", "").toUpper(), "KINDS.INI");
 }
 
 TEST_F(FlowWizard, ScriptButtonsEditAndRunTheFilesOfTheNameInTheBox) {

@@ -27,6 +27,7 @@
 #include "support/ErrorHandler.h"
 #include "support/ui/SortedListBox.h"
 #include "translations/Constants.h"
+#include "translations/ui/Translation.h"
 
 namespace {
 
@@ -495,25 +496,26 @@ void TFFlow::SetMapping(const TMappingLists& lists) {
     MapFieldListClick();
 }
 
-void TFFlow::BitBtn1Click() {
+void TFFlow::ChangeMapping(const std::function<bool(TMappingLists&, int fromRow, int toRow)>& change) {
     TMappingLists lists = Mapping();
-    if (MapAdd(lists, SelectedRowOf(FieldListFrom), SelectedRowOf(FieldListTo)))
+    if (change(lists, SelectedRowOf(FieldListFrom), SelectedRowOf(FieldListTo)))
         SetMapping(lists);
 }
 
+void TFFlow::BitBtn1Click() {
+    ChangeMapping(MapAdd);
+}
+
 void TFFlow::Button13Click() {
-    TMappingLists lists = Mapping();
-    if (MapAddEqual(lists))
-        SetMapping(lists);
+    ChangeMapping([](TMappingLists& lists, int, int) { return MapAddEqual(lists); });
 }
 
 void TFFlow::Button14Click() {
     QString name;
     if (!InputText("Translation", "Translation name", name))
         return;
-    TMappingLists lists = Mapping();
-    if (MapTranslate(lists, SelectedRowOf(FieldListFrom), SelectedRowOf(FieldListTo), name))
-        SetMapping(lists);
+    ChangeMapping(
+        [&](TMappingLists& lists, int from, int to) { return MapTranslate(lists, from, to, name); });
 }
 
 void TFFlow::Button15Click() {
@@ -522,21 +524,16 @@ void TFFlow::Button15Click() {
     QString identifier;
     if (!InputText("Supply constant", "Constand ID", identifier))
         return;
-    TMappingLists lists = Mapping();
-    if (MapConstant(lists, SelectedRowOf(FieldListTo), identifier))
-        SetMapping(lists);
+    ChangeMapping([&](TMappingLists& lists, int, int to) { return MapConstant(lists, to, identifier); });
 }
 
 void TFFlow::bIdClick() {
-    TMappingLists lists = Mapping();
-    if (MapId(lists, SelectedRowOf(FieldListFrom), SelectedRowOf(FieldListTo)))
-        SetMapping(lists);
+    ChangeMapping(MapId);
 }
 
 void TFFlow::BitBtn2Click() {
-    TMappingLists lists = Mapping();
-    if (MapRemove(lists, SelectedRowOf(MapFieldList)))
-        SetMapping(lists);
+    const int row = SelectedRowOf(MapFieldList);
+    ChangeMapping([row](TMappingLists& lists, int, int) { return MapRemove(lists, row); });
 }
 
 void TFFlow::MapFieldListClick() {
@@ -556,7 +553,10 @@ void TFFlow::BNewConsClick() {
 }
 
 void TFFlow::BNewTransClick() {
-    throw EKelvoError("The translation editor is not available.");
+    QString name;
+    auto* editor = new TFTranslation();
+    if (editor->EditTranslation(name) && FMain)
+        FMain->TransList->AddLine(name);
 }
 
 void TFFlow::Button11Click() {

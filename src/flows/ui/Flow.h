@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 #include "flows/FlowFile.h"
 #include "flows/FlowMapping.h"
@@ -124,6 +125,8 @@ private:
     bool RunModal(QString& flowName);
     TMappingLists Mapping() const;
     void SetMapping(const TMappingLists& lists);
+    // Applies a mapping rule to the lists with the selected source and destination rows.
+    void ChangeMapping(const std::function<bool(TMappingLists&, int fromRow, int toRow)>& change);
     QPushButton* AddButton(const char* name, const QString& caption, void (TFFlow::*handler)());
     bool scriptRunning_ = false;
 };
