@@ -6,7 +6,7 @@
 #include "flows/FlowFile.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
-#include "query/QStringPrint.h"
+#include "fixtures/Printers.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "fixtures/TestEnv.h"
 #include "flows/FlowMapping.h"
 #include "query/Database.h"
-#include "query/QStringPrint.h"
+#include "fixtures/Printers.h"
 
 namespace {
 

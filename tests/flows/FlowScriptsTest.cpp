@@ -7,7 +7,7 @@
 #include "flows/FlowScripts.h"
 #include "query/Database.h"
 #include "query/LangQuery.h"
-#include "query/QStringPrint.h"
+#include "fixtures/Printers.h"
 
 namespace {
 

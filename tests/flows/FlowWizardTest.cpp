@@ -22,7 +22,7 @@
 #include "flows/ui/Flow.h"
 #include "platform/IniFile.h"
 #include "query/Database.h"
-#include "query/QStringPrint.h"
+#include "fixtures/Printers.h"
 #include "support/ui/SortedListBox.h"
 #include "translations/ui/Translation.h"
 
