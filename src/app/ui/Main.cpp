@@ -14,11 +14,13 @@
 
 #include "app/Data.h"
 #include "app/ui/Properties.h"
+#include "flows/ui/Flow.h"
 #include "platform/Errors.h"
 #include "support/ErrorHandler.h"
 #include "support/ui/SortedListBox.h"
 #include "transfer/ui/Transfer.h"
 #include "translations/Constants.h"
+#include "translations/ui/Translation.h"
 
 TFMain* FMain = nullptr;
 
@@ -62,10 +64,8 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
 
     RunAll = AddCommand("RunAll", "Start transfer", &TFMain::RunAllClick);
     RunFlow = AddCommand("RunFlow", "Start flow", &TFMain::RunFlowClick);
-    NewFlow = new QAction("New data flow", this);
-    NewFlow->setObjectName("NewFlow");
-    EditFlow = new QAction("Edit data flow", this);
-    EditFlow->setObjectName("EditFlow");
+    NewFlow = AddCommand("NewFlow", "New data flow", &TFMain::NewFlowClick);
+    EditFlow = AddCommand("EditFlow", "Edit data flow", &TFMain::EditFlowClick);
     BExit = AddCommand("BExit", "Exit", &TFMain::BExitClick);
 
     auto* toolBar = addToolBar("Commands");
@@ -103,6 +103,17 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
 
     QMenu* tools = menuBar()->addMenu("Tools");
     tools->setObjectName("Tools1");
+    // The Tools items for flows run the toolbar's commands of the same names.
+    QAction* newFlow = AddCommand("Newdataflow1", "New data flow", &TFMain::NewFlowClick);
+    newFlow->setShortcut(QKeySequence(Qt::Key_F3));
+    tools->addAction(newFlow);
+    tools->addAction(AddCommand("Editdataflow1", "Edit data flow", &TFMain::EditFlowClick));
+    tools->addSeparator();
+    QAction* newTranslation = AddCommand("Newtranslation1", "New translation", &TFMain::Newtranslation1Click);
+    newTranslation->setShortcut(QKeySequence(Qt::Key_F4));
+    tools->addAction(newTranslation);
+    tools->addAction(AddCommand("Translations1", "Edit translation", &TFMain::Translations1Click));
+    tools->addSeparator();
     QAction* newConstant = AddCommand("Newconstant1", "New constant", &TFMain::Newconstant1Click);
     newConstant->setShortcut(QKeySequence(Qt::Key_F5));
     tools->addAction(newConstant);
@@ -137,6 +148,10 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
         grid->addWidget(list, 1, column);
         ++column;
     }
+    connect(FlowList, &QListWidget::itemDoubleClicked, this,
+            [this] { RunGuarded([this] { EditFlowClick(); }); });
+    connect(TransList, &QListWidget::itemDoubleClicked, this,
+            [this] { RunGuarded([this] { Translations1Click(); }); });
     connect(ConstList, &QListWidget::itemDoubleClicked, this,
             [this] { RunGuarded([this] { Editconstant1Click(); }); });
     setCentralWidget(central);
@@ -254,4 +269,47 @@ void TFMain::Editconstant1Click() {
 
 void TFMain::Properties1Click() {
     (new TFProperties())->EditProperties();
+}
+
+void TFMain::NewFlowClick() {
+    QString name;
+    if ((new TFFlow())->OpenForNew(name))
+        FlowList->AddLine(name); // not compared with the listed names
+}
+
+void TFMain::EditFlowClick() {
+    if (FlowList->SelectedRow() < 0)
+        return;
+    RequireFilter();
+    const QString oldName = FlowList->SelectedLine();
+    QString name = oldName;
+    if (!(new TFFlow())->OpenForEdit(name) || name == oldName)
+        return;
+    // The old name stays in the index and on disk; only the list shows the new one.
+    ReplaceSelected(FlowList, name);
+}
+
+void TFMain::Newtranslation1Click() {
+    QString name;
+    if ((new TFTranslation())->EditTranslation(name))
+        TransList->AddLine(name);
+}
+
+void TFMain::Translations1Click() {
+    if (TransList->SelectedRow() < 0)
+        return;
+    const QString oldName = TransList->SelectedLine();
+    QString name = oldName;
+    if (!(new TFTranslation())->EditTranslation(name) || name == oldName)
+        return;
+    D->IniDeleteKey(D->FlowsIni, "TRANSLATION", oldName);
+    ReplaceSelected(TransList, name);
+}
+
+void TFMain::ReplaceSelected(TSortedListBox* list, const QString& name) {
+    delete list->takeItem(list->SelectedRow());
+    list->AddLine(name);
+    list->clearSelection();
+    list->SelectLine(name);
+    list->setFocus();
 }

@@ -43,12 +43,17 @@ public:
     void Newconstant1Click();
     void Editconstant1Click();
     void Properties1Click();
+    void NewFlowClick();
+    void EditFlowClick();
+    void Newtranslation1Click();
+    void Translations1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void RequireFilter() const;
+    static void ReplaceSelected(TSortedListBox* list, const QString& name);
     void StartTransfer(const QStringList& flowNames);
     void SetRunCommandsEnabled(bool enabled);
     QAction* AddCommand(const char* name, const QString& caption, void (TFMain::*handler)());
