@@ -6,15 +6,18 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStackedWidget>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
 #include "fixtures/TestEnv.h"
+#include "flows/ui/Flow.h"
 #include "platform/ProgramDir.h"
 #include "support/Answerer.h"
 #include "transfer/ui/Transfer.h"
+#include "translations/ui/Translation.h"
 
 namespace {
 
@@ -76,6 +79,25 @@ int main(int argc, char** argv) {
     main.Filter->setText("P-2024");
     QApplication::processEvents();
     Save(&main, out + "/main-window.png");
+
+    // The editors, each grabbed during its modal run and then cancelled.
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<TFTranslation*>(QApplication::activeModalWidget());
+        Save(editor, out + "/translation-editor.png");
+        editor->reject();
+    });
+    QString translation = "STATUSI";
+    (new TFTranslation())->EditTranslation(translation);
+    QTimer::singleShot(0, [&] {
+        auto* wizard = qobject_cast<TFFlow*>(QApplication::activeModalWidget());
+        for (int page = 0; page < wizard->Pages->count(); ++page) {
+            wizard->Pages->setCurrentIndex(page);
+            Save(wizard, out + QString("/flow-wizard-%1.png").arg(page + 1));
+        }
+        wizard->reject();
+    });
+    QString flow = "NAROCILA";
+    (new TFFlow())->OpenForEdit(flow);
 
     bool taken = false;
     QTimer timer;
