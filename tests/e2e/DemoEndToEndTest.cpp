@@ -66,20 +66,7 @@ protected:
         QTest::mouseClick(toolBar->widgetForAction(main->RunAll), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QStringList Rows(const QString& statement) {
-        TQuery q;
-        q.DatabaseName = "DBDest";
-        q.SQL << statement;
-        q.Open();
-        QStringList rows;
-        for (; !q.Eof(); q.Next()) {
-            QStringList values;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                values << (q.Fields(i).IsNull() ? "NULL" : q.Fields(i).AsString());
-            rows << values.join('|');
-        }
-        return rows;
-    }
+    QStringList Rows(const QString& statement) { return QueryRows("DBDest", statement); }
     QStringList LogLines() const {
         QStringList lines = QString::fromUtf8(dir.ReadFile("Transfer.log")).split("\r\n", Qt::SkipEmptyParts);
         for (QString& l : lines)

@@ -370,21 +370,6 @@ QStringList ExportStatements(const QByteArray& file) {
     return statements;
 }
 
-QStringList TableRows(const QString& databaseName, const QString& statement) {
-    TQuery q;
-    q.DatabaseName = databaseName;
-    q.SQL << statement;
-    q.Open();
-    QStringList rows;
-    for (; !q.Eof(); q.Next()) {
-        QStringList values;
-        for (int i = 0; i < q.FieldCount(); ++i)
-            values << (q.Fields(i).IsNull() ? "NULL" : q.Fields(i).AsString());
-        rows << values.join('|');
-    }
-    return rows;
-}
-
 TEST_F(Transfer, ScriptingAndDirectRunsOfTheSameFlowsGiveTheSameRows) {
     Connect("KelvoLite", "KelvoLite2");
     ExecOn("KelvoLite", "create table SRC (CODE varchar(10), NAME varchar(20), AMOUNT float, DAY date);"
@@ -422,8 +407,8 @@ TEST_F(Transfer, ScriptingAndDirectRunsOfTheSameFlowsGiveTheSameRows) {
     for (const QString& statement : statements)
         ExecOn("KelvoLite", statement);
     const QString all = "select ID, CODE, KIND, NAME, AMOUNT, DAY, FIRM from DST order by ID";
-    const QStringList direct = TableRows("DBDest", all);
-    EXPECT_EQ(TableRows("DBSource", all), direct);
+    const QStringList direct = QueryRows("DBDest", all);
+    EXPECT_EQ(QueryRows("DBSource", all), direct);
     ASSERT_EQ(direct.size(), 5);
     EXPECT_EQ(direct.join('\n').toStdString(),
               "100|NULL|seed|NULL|NULL|NULL|NULL\n"
