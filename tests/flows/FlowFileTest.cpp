@@ -2,11 +2,12 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "fixtures/Printers.h"
 #include "fixtures/TestEnv.h"
+#include "fixtures/WorkedFlow.h"
 #include "flows/FlowFile.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
-#include "fixtures/Printers.h"
 
 namespace {
 
@@ -30,13 +31,7 @@ protected:
 
 TEST_F(FlowFile, WorkedExampleIsWrittenByteForByteAndReadBackUnchanged) {
     ASSERT_TRUE(SaveFlow(Customers(), FlowsIni()));
-    const QByteArray expected = "[DATA]\r\nNAME=CUSTOMERS\r\nSQL=Y\r\n"
-                                "[SOURCE]\r\nNAME= SELECT ID, NAME, KIND FROM CUST WHERE %FILTERPOG%\r\n"
-                                "[TARGET]\r\nNAME=CLIENT\r\n"
-                                "[FIELDS]\r\nCLIENT_ID=ID\r\nCLIENT_NAME=NAME\r\nCLIENT_KIND=KIND\r\n"
-                                "REGION=CONST(DEFREGION)\r\n"
-                                "[TRANS]\r\nCLIENT_ID=GEN_ID\r\nCLIENT_KIND=KINDS\r\n"
-                                "[DEPENDENT]\r\nREGIONS=REGIONS\r\n";
+    const QByteArray expected = CustomersFile;
     EXPECT_EQ(dir.ReadFile("Files/CUSTOMERS.INI"), expected);
     EXPECT_EQ(IniReadString(FlowsIni(), "NAME", "CUSTOMERS", ""), "CUSTOMERS.INI");
 

@@ -17,12 +17,13 @@
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
+#include "fixtures/Printers.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
+#include "fixtures/WorkedFlow.h"
 #include "flows/ui/Flow.h"
 #include "platform/IniFile.h"
 #include "query/Database.h"
-#include "fixtures/Printers.h"
 #include "support/ui/SortedListBox.h"
 #include "translations/ui/Translation.h"
 
@@ -130,14 +131,6 @@ protected:
     std::unique_ptr<TD> data;
     std::unique_ptr<TFMain> main;
 };
-
-const QByteArray CustomersFile = "[DATA]\r\nNAME=CUSTOMERS\r\nSQL=Y\r\n"
-                                 "[SOURCE]\r\nNAME= SELECT ID, NAME, KIND FROM CUST WHERE %FILTERPOG%\r\n"
-                                 "[TARGET]\r\nNAME=CLIENT\r\n"
-                                 "[FIELDS]\r\nCLIENT_ID=ID\r\nCLIENT_NAME=NAME\r\nCLIENT_KIND=KIND\r\n"
-                                 "REGION=CONST(DEFREGION)\r\n"
-                                 "[TRANS]\r\nCLIENT_ID=GEN_ID\r\nCLIENT_KIND=KINDS\r\n"
-                                 "[DEPENDENT]\r\nREGIONS=REGIONS\r\n";
 
 // The operator builds the worked example: a statement source, four kinds of mapping, one dependency.
 void BuildCustomers(TFFlow& w) {
