@@ -15,11 +15,13 @@ struct TValue : TValueSource {
     double number = 0;
     bool boolean = false;
     double days = 0;
+    QString raw;
     TFieldType Type() const override { return type; }
     QString Text() const override { return text; }
     double Number() const override { return number; }
     bool Boolean() const override { return boolean; }
     double DateTime() const override { return days; }
+    QString Raw() const override { return raw; }
 };
 
 TValue Decimal(double v) {
@@ -73,15 +75,16 @@ TEST(ValueRules, DatesOutsideTheBoundsFoldIntoTheTwentiethCentury) {
         TValue s;
         s.type = TFieldType::ftDateTime;
         s.days = DateTimeToDays(QDateTime(d, t));
-        s.text = "own text";
+        s.text = "regional text";
         return s;
     };
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1))), "own text");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1), QTime(0, 0, 1))), "01.01.1979");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1900, 1, 1))), "own text");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1899, 12, 31))), "31.12.1999");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2085, 3, 15))), "15.03.1985");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1850, 6, 2))), "02.06.1950");
+    // Dates enter in ISO form whatever the regional text reads.
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1))), "2079-01-01T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1), QTime(0, 0, 1))), "1979-01-01T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1900, 1, 1))), "1900-01-01T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1899, 12, 31))), "1999-12-31T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2085, 3, 15))), "1985-03-15T00:00:00");
+    EXPECT_EQ(PlainValueText({"D", TFieldType::ftDate, 0}, at(QDate(1850, 6, 2))), "1950-06-02");
     EXPECT_EQ(PlainValueText(dateDest, Text("")), ""); // NULL reads as day 0
 }
 
@@ -99,7 +102,9 @@ TEST(ValueRules, OnlyCharacterDestinationsAreCutAndTheCutComesBeforeEscaping) {
     const QString longText(5000, 'x');
     EXPECT_EQ(PlainValueText({"M", TFieldType::ftMemo, 0}, Text(longText)), longText);
     EXPECT_EQ(PlainValueText({"L", TFieldType::ftLargeint, 0}, Text("9000000000")), "9000000000");
-    EXPECT_EQ(PlainValueText({"T", TFieldType::ftTime, 0}, Text("13:45:10")), "13:45:10");
+    TValue time = Text("13:45:10");
+    time.raw = time.text;
+    EXPECT_EQ(PlainValueText({"T", TFieldType::ftTime, 0}, time), "13:45:10");
     EXPECT_EQ(PlainValueText({"F", TFieldType::ftFixedChar, 2}, Text("abc")), "ab");
 }
 
