@@ -38,26 +38,26 @@ QString AskServer(const QString& databaseName, const QString& statement) {
 
 } // namespace
 
-TEngine EngineFromName(const QString& name) {
+TEngineKind EngineFromName(const QString& name) {
     const QString n = name.toLower();
     if (n.contains("postgres") || n.contains("psql"))
-        return TEngine::PostgreSQL;
+        return TEngineKind::PostgreSQL;
     if (n.contains("maria") || n.contains("mysql") || n.contains("maodbc") || n.contains("myodbc"))
-        return TEngine::MariaDB;
+        return TEngineKind::MariaDB;
     if (n.contains("sqlite"))
-        return TEngine::SQLite;
+        return TEngineKind::SQLite;
     if (n.contains("sql server") || n.contains("freetds") || n.contains("tdsodbc") || n.contains("msodbcsql"))
-        return TEngine::SqlServer;
-    return TEngine::Unknown;
+        return TEngineKind::SqlServer;
+    return TEngineKind::Unknown;
 }
 
-TDialect DialectFromSetting(TEngine engine, const QString& setting) {
+TDialect DialectFromSetting(TEngineKind engine, const QString& setting) {
     TDialect dialect{engine, TBackslashes::Literal};
-    if (engine == TEngine::PostgreSQL)
+    if (engine == TEngineKind::PostgreSQL)
         dialect.Backslashes = setting.trimmed().compare("off", Qt::CaseInsensitive) == 0
                                   ? TBackslashes::Escape
                                   : TBackslashes::Literal;
-    else if (engine == TEngine::MariaDB)
+    else if (engine == TEngineKind::MariaDB)
         dialect.Backslashes = setting.contains("NO_BACKSLASH_ESCAPES", Qt::CaseInsensitive)
                                   ? TBackslashes::Literal
                                   : TBackslashes::Escape;
@@ -73,11 +73,11 @@ TDialect ConnectionDialect(const QString& databaseName) {
     const quint64 id = db->ConnectionId();
     if (auto it = known.constFind(id); it != known.constEnd())
         return *it;
-    const TEngine engine = EngineFromName(DbmsName(*db));
+    const TEngineKind engine = EngineFromName(DbmsName(*db));
     QString setting;
-    if (engine == TEngine::PostgreSQL)
+    if (engine == TEngineKind::PostgreSQL)
         setting = AskServer(databaseName, "show standard_conforming_strings");
-    else if (engine == TEngine::MariaDB)
+    else if (engine == TEngineKind::MariaDB)
         setting = AskServer(databaseName, "select @@sql_mode");
     const TDialect dialect = DialectFromSetting(engine, setting);
     if (known.size() > 256)
@@ -88,28 +88,28 @@ TDialect ConnectionDialect(const QString& databaseName) {
 
 TDialect DataSourceDialect(const QString& dsn) {
     const QString driver = ProfileString(dsn, "Driver", "odbc.ini");
-    TEngine engine = EngineFromName(driver);
-    if (engine == TEngine::Unknown && !driver.isEmpty() && !driver.contains('/'))
+    TEngineKind engine = EngineFromName(driver);
+    if (engine == TEngineKind::Unknown && !driver.isEmpty() && !driver.contains('/'))
         engine = EngineFromName(ProfileString(driver, "Driver", "odbcinst.ini"));
     TDialect dialect{engine, TBackslashes::Literal};
-    if (engine == TEngine::PostgreSQL)
+    if (engine == TEngineKind::PostgreSQL)
         dialect.Backslashes = TBackslashes::Unknown;
-    else if (engine == TEngine::MariaDB)
+    else if (engine == TEngineKind::MariaDB)
         dialect.Backslashes = TBackslashes::Escape;
     return dialect;
 }
 
 QStringList UnboundedTextColumns(const QString& databaseName, const QString& table) {
-    const TEngine engine = ConnectionDialect(databaseName).Engine;
+    const TEngineKind engine = ConnectionDialect(databaseName).Engine;
     TQuery q;
     q.DatabaseName = databaseName;
     QString quotedTable = table.trimmed();
     quotedTable.replace('\'', "''");
-    if (engine == TEngine::PostgreSQL)
+    if (engine == TEngineKind::PostgreSQL)
         q.SQL << "select attname, 'varchar' from pg_attribute where attrelid = to_regclass('" + quotedTable +
                      "') and attnum > 0 and not attisdropped and atttypmod < 0 and atttypid in "
                      "('varchar'::regtype, 'bpchar'::regtype)";
-    else if (engine == TEngine::SQLite)
+    else if (engine == TEngineKind::SQLite)
         q.SQL << "select name, type from pragma_table_info('" + quotedTable + "')";
     else
         return {};

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-enum class TEngine { Unknown, SQLite, PostgreSQL, MariaDB, SqlServer };
+enum class TEngineKind { Unknown, SQLite, PostgreSQL, MariaDB, SqlServer };
 
 enum class TBackslashes {
     Literal, // a backslash is an ordinary character
@@ -17,16 +17,16 @@ enum class TBackslashes {
 };
 
 struct TDialect {
-    TEngine Engine = TEngine::Unknown;
+    TEngineKind Engine = TEngineKind::Unknown;
     TBackslashes Backslashes = TBackslashes::Literal;
 };
 
 // The engine a DBMS name (SQL_DBMS_NAME), an ODBC driver name or a driver library path stands for.
-TEngine EngineFromName(const QString& name);
+TEngineKind EngineFromName(const QString& name);
 
 // The dialect of a server as its engine and its reported setting give it: "off" for PostgreSQL's
 // standard_conforming_strings, the sql_mode text for MariaDB; empty when not asked.
-TDialect DialectFromSetting(TEngine engine, const QString& setting);
+TDialect DialectFromSetting(TEngineKind engine, const QString& setting);
 
 // The dialect of the registered connection databaseName, opening it when closed (with its login). Asked
 // once per connection.

@@ -23,11 +23,11 @@ QString EscapeLiteral(const QString& text, TBackslashes backslashes) {
     return escaped;
 }
 
-QString BinaryLiteral(const QString& hex, TEngine engine) {
+QString BinaryLiteral(const QString& hex, TEngineKind engine) {
     switch (engine) {
-    case TEngine::PostgreSQL:
+    case TEngineKind::PostgreSQL:
         return "decode('" + hex + "','hex')";
-    case TEngine::SqlServer:
+    case TEngineKind::SqlServer:
         return "0x" + hex;
     default:
         return "X'" + hex + "'";

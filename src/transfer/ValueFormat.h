@@ -17,4 +17,4 @@ QString EscapeLiteral(const QString& text, TBackslashes backslashes);
 // Bytes given as hexadecimal digits in the engine's binary literal: X'..' (SQLite, MariaDB and the
 // standard), decode('..','hex') (PostgreSQL, alike under either standard_conforming_strings), 0x..
 // (SQL Server).
-QString BinaryLiteral(const QString& hex, TEngine engine);
+QString BinaryLiteral(const QString& hex, TEngineKind engine);

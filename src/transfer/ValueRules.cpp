@@ -230,7 +230,7 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
     const QString refusal = UnquotedRefusal(dest, trimmed);
     if (!refusal.isEmpty())
         return Refused(valueText, dialect, refusal);
-    if (cls == TValueClass::Boolean && dialect.Engine == TEngine::PostgreSQL) {
+    if (cls == TValueClass::Boolean && dialect.Engine == TEngineKind::PostgreSQL) {
         // PostgreSQL takes no number for a boolean.
         const bool on = trimmed.compare("true", Qt::CaseInsensitive) == 0 ||
                         (trimmed.compare("false", Qt::CaseInsensitive) != 0 && trimmed.toLongLong() != 0);
@@ -252,7 +252,7 @@ QString FillGenId(const QString& pattern, const QString& column, const QString& 
 
 QString GenIdText(const TDialect& dialect, const QString& pattern, const QString& column,
                   const QString& table) {
-    if (dialect.Engine != TEngine::MariaDB)
+    if (dialect.Engine != TEngineKind::MariaDB)
         return FillGenId(pattern, column, table);
     // The aggregate keeps the derived table from being merged back into a subquery on the target.
     return QString("(SELECT COALESCE(MAX(KELVO_MAX), 0)+1 FROM (SELECT MAX(%1) AS KELVO_MAX FROM %2) AS "
