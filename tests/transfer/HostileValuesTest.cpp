@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include "fixtures/Engines.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Regional.h"
@@ -15,12 +16,11 @@ namespace {
 // How one engine is reached and what its types are called.
 struct TEngineCase {
     const char* name;
-    const char* dsn;
+    TEngine engine;
     const char* backslashes; // PostgreSQL's standard_conforming_strings for the session; empty elsewhere
     bool escapes;            // the engine reads backslash escapes in literals
     bool looseTypes;         // a date column takes any text
-    const char* bareVarchar; // a character type without a length
-    const char* blob;
+    const char* bareVarchar; // a character type without a length where the engine has one
     bool astral; // statements carry characters beyond the basic plane (unixODBC's conversion for the
                  // SQLite driver, which has no wide entry points, does not)
 };
@@ -53,7 +53,7 @@ const struct {
     const char* translation;
 } Destinations[] = {
     {"HT", "%1", ""},        {"HI", "integer", ""}, {"HL", "bigint", ""},     {"HD", "decimal(12,4)", "ECHO"},
-    {"HDT", "date", "ECHO"}, {"HB", "%2", ""},      {"HC", "varchar(5)", ""},
+    {"HDT", "date", "ECHO"}, {"HB", "%2", ""},      {"HC", "varchar(5)", ""}, {"HG", "%1", "GEN_ID"},
 };
 
 QString FirstCharacters(const QString& text, int n) {
@@ -107,16 +107,24 @@ public:
     void Replay(const QString& file) {
         QProcess client;
         client.setStandardInputFile(file);
-        if (QString(GetParam().dsn) == "KelvoLite2") {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        switch (GetParam().engine) {
+        case TEngine::SQLite:
             dest->Close(); // the file is written by another process
-            client.start("sqlite3", {TestEnv::SqliteFile("KelvoLite2")});
-        } else {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            client.start("sqlite3", {TestEnv::SqliteFile(Engines::Dsn(TEngine::SQLite))});
+            break;
+        case TEngine::PostgreSQL:
             env.insert("PGOPTIONS", "-c search_path=" + QueryRows("DBDest", "show search_path").value(0) +
                                         " -c standard_conforming_strings=" + GetParam().backslashes);
             client.setProcessEnvironment(env);
             client.start("psql", {"-X", "-q", "-h", "127.0.0.1", "-p", env.value("KELVO_PG_PORT"), "-U",
                                   env.value("KELVO_PG_USER"), "-d", env.value("KELVO_PG_DB")});
+            break;
+        case TEngine::MariaDB:
+            client.start("mariadb", {"--no-defaults", "--force", "-h", "127.0.0.1", "-P",
+                                     env.value("KELVO_MARIA_PORT"), "-u", env.value("KELVO_MARIA_USER"),
+                                     QueryRows("DBDest", "select database()").value(0)});
+            break;
         }
         ASSERT_TRUE(client.waitForFinished(60000)) << client.errorString().toStdString();
         dest->Open();
@@ -130,14 +138,11 @@ public:
 TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
     const TEngineCase& engine = GetParam();
     const QStringList Values = engine.astral ? AllValues : AllValues.mid(0, AllValues.size() - 1);
-    if (QString(engine.dsn) == "KelvoPg" && !TestEnv::PostgresConfigured())
-        return;
     TestEnv::ResetSqlite("KelvoLite");
-    TestEnv::ResetSqlite("KelvoLite2");
-    if (QString(engine.dsn) == "KelvoPg")
-        TestEnv::ResetPostgres();
+    if (!Engines::Reset(engine.engine))
+        return;
     source = OpenTestDatabase("KelvoLite", "DBSource");
-    dest = OpenTestDatabase(engine.dsn, "DBDest");
+    dest = OpenTestDatabase(Engines::Dsn(engine.engine), "DBDest");
     if (*engine.backslashes)
         dest->ExecDirect(QString("set standard_conforming_strings = ") + engine.backslashes);
 
@@ -152,19 +157,23 @@ TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
     source->ExecDirect("insert into SRCD values (3, NULL, '2024-02-29 23:59:59.25', NULL)");
     dir.WriteFile("Files/ECHO.ini", "[DATA]\r\nTYPE=R\r\n[TRANSLATIONS]\r\nV=select 'SOURCE'\r\n");
     for (const auto& d : Destinations) {
-        const QString type = QString(d.type).replace("%1", engine.bareVarchar).replace("%2", engine.blob);
+        const QString type = QString(d.type)
+                                 .replace("%1", engine.bareVarchar)
+                                 .replace("%2", Engines::Type(engine.engine, "blob"));
         const QString extra = QString(d.table) == "HT" ? ", W varchar(200)" : "";
         for (TDatabase* db : {source.get(), dest.get()}) // the export takes the structure from the source
             db->ExecDirect(QString("create table %1 (ID integer, V %2%3)").arg(d.table, type, extra));
         flows << QString("F_") + d.table;
         dir.WriteFile("Files/" + flows.last() + ".INI",
                       QString("[SOURCE]\r\nNAME=SRC\r\n[TARGET]\r\nNAME=%1\r\n[FIELDS]\r\nID=ID\r\nV=V\r\n%2"
-                              "[TRANS]\r\nV=%3\r\n")
-                          .arg(d.table, extra.isEmpty() ? "" : "W=W\r\n", d.translation)
+                              "[TRANS]\r\n%3=%4\r\n")
+                          .arg(d.table, extra.isEmpty() ? "" : "W=W\r\n",
+                               QString(d.translation) == "GEN_ID" ? "ID" : "V", d.translation)
                           .toUtf8());
     }
     for (TDatabase* db : {source.get(), dest.get()})
-        db->ExecDirect("create table HDATES (ID integer, D date, TS timestamp, N decimal(12,4))");
+        db->ExecDirect("create table HDATES (ID integer, D date, TS " +
+                       Engines::Type(engine.engine, "timestamp") + ", N decimal(12,4))");
     dir.WriteFile("Files/F_DATES.INI", "[SOURCE]\r\nNAME=SRCD\r\n[TARGET]\r\nNAME=HDATES\r\n[FIELDS]\r\n"
                                        "ID=ID\r\nD=D\r\nTS=TS\r\nN=N\r\n");
     flows << "F_DATES";
@@ -212,6 +221,10 @@ TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
     }
     EXPECT_EQ(direct["HT"], text);
     EXPECT_EQ(direct["HC"], cut);
+    QStringList generated; // identifiers counted on from the table's maximum, text whole
+    for (int i = 0; i < Values.size(); ++i)
+        generated << QString("%1|%2").arg(i + 1).arg(Values[i]);
+    EXPECT_EQ(direct["HG"], generated);
     // Numbers take only numbers; bytes take every text as its UTF-8 bytes.
     const int fortyTwo = int(Values.indexOf("42")) + 1;
     for (const char* table : {"HI", "HL", "HD"})
@@ -236,10 +249,11 @@ TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
 
 INSTANTIATE_TEST_SUITE_P(
     Engines, HostileValues,
-    ::testing::Values(TEngineCase{"SQLite", "KelvoLite2", "", false, true, "varchar", "blob", false},
-                      TEngineCase{"PostgreSQL", "KelvoPg", "on", false, false, "varchar", "bytea", true},
-                      TEngineCase{"PostgreSQLEscapes", "KelvoPg", "off", true, false, "varchar", "bytea",
-                                  true}),
+    ::testing::Values(TEngineCase{"SQLite", TEngine::SQLite, "", false, true, "varchar", false},
+                      TEngineCase{"PostgreSQL", TEngine::PostgreSQL, "on", false, false, "varchar", true},
+                      TEngineCase{"PostgreSQLEscapes", TEngine::PostgreSQL, "off", true, false, "varchar",
+                                  true},
+                      TEngineCase{"MariaDB", TEngine::MariaDB, "", true, false, "varchar(1000)", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
