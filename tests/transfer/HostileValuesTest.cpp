@@ -121,9 +121,10 @@ public:
                                   env.value("KELVO_PG_USER"), "-d", env.value("KELVO_PG_DB")});
             break;
         case TEngine::MariaDB:
-            client.start("mariadb", {"--no-defaults", "--force", "-h", "127.0.0.1", "-P",
-                                     env.value("KELVO_MARIA_PORT"), "-u", env.value("KELVO_MARIA_USER"),
-                                     QueryRows("DBDest", "select database()").value(0)});
+            client.start("mariadb",
+                         {"--no-defaults", "--force", "--default-character-set=utf8mb4", "-h", "127.0.0.1",
+                          "-P", env.value("KELVO_MARIA_PORT"), "-u", env.value("KELVO_MARIA_USER"),
+                          QueryRows("DBDest", "select database()").value(0)});
             break;
         }
         ASSERT_TRUE(client.waitForFinished(60000)) << client.errorString().toStdString();
