@@ -1,5 +1,7 @@
 #include "transfer/RecordCopy.h"
 
+#include <algorithm>
+
 #include "flows/FlowFile.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
@@ -118,7 +120,9 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
     q_.QT.Columns = "*";
     q_.QT.FromClause = flow.Target;
     q_.QT.Tables = flow.Target;
+    dialect_ = DestinationDialect();
     ResolveMappings(flow);
+    MarkUnbounded();
     context_.SetStatus("Transfering data...");
 }
 
@@ -157,6 +161,36 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
                 .arg(flow.Name, flow.Target));
 }
 
+TDialect TRecordCopy::DestinationDialect() const {
+    if (!context_.Scripting)
+        return ConnectionDialect(q_.QT.DatabaseName);
+    // The export is written for the engine behind the destination's data source, which is not opened.
+    const TDatabase* dest = FindDatabase(context_.DestDatabase);
+    return dest ? DataSourceDialect(dest->AliasName) : TDialect{};
+}
+
+void TRecordCopy::MarkUnbounded() {
+    const bool sized = std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) {
+        return IsSizedCharacter(m.Dest.Type) && m.Dest.Type != TFieldType::ftGuid;
+    });
+    if (!sized)
+        return;
+    const QStringList unbounded = UnboundedTextColumns(q_.QF.DatabaseName, flow_.Target);
+    for (TMapping& m : mappings_)
+        m.Dest.Unbounded = unbounded.contains(m.Dest.Name, Qt::CaseInsensitive);
+}
+
+namespace {
+// The refused value as the operator reads it in the message: short, every control character visible.
+QString Shown(const QString& value) {
+    QString shown = value.size() > 60 ? value.left(60) + "..." : value;
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        if (shown[i].unicode() < ' ')
+            shown.replace(i, 1, QString("\\x%1").arg(shown[i].unicode(), 2, 16, QChar('0')));
+    return shown;
+}
+} // namespace
+
 QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
     if (m.Constant)
         return ResolveConstant(m.Expression, context_.ConstList());
@@ -180,17 +214,28 @@ TRowResult TRecordCopy::CopyRow() {
     q_.QT.SQL.clear();
     try {
         q_.QT.ClearFieldValues();
+        QString refusal;
         for (const TMapping& m : mappings_) {
             std::optional<TFieldSource> source;
             if (m.SourceIndex >= 0)
                 source.emplace(q_.QS.Fields(m.SourceIndex));
             const QString value = ValueOf(m, source ? &*source : nullptr);
             if (m.Translation == GenIdName) {
-                q_.QT.AddFieldValue(m.DestName, FillGenId(value, m.Dest.Name, flow_.Target), 0);
+                q_.QT.AddFieldValue(m.DestName, GenIdText(dialect_, value, m.Dest.Name, flow_.Target), 0);
             } else {
-                const TStatementValue entered = EnterValue(m.Dest, value);
+                // A binary source gives its bytes as hexadecimal digits; so do only plain lines.
+                const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
+                const TStatementValue entered = EnterValue(m.Dest, value, dialect_, hex);
+                if (!entered.Refusal.isEmpty() && refusal.isEmpty())
+                    refusal = QString("Column %1: \"%2\" %3; the row was not sent.")
+                                  .arg(m.DestName, Shown(value), entered.Refusal);
                 q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
             }
+        }
+        if (!refusal.isEmpty()) {
+            // Composed only for the record of the failed row, where the value stands quoted.
+            q_.QT.BuildInsert();
+            throw EKelvoError(refusal);
         }
         q_.QT.ExecInsert();
         ++Copied;
@@ -218,8 +263,11 @@ TRowResult TRecordCopy::CopyRow() {
 
 namespace {
 
-QString Quoted(const QString& text) {
-    return "'" + QString(text).replace("'", "''") + "'";
+QString Quoted(const QString& text, const TDialect& dialect) {
+    QString quoted = QString(text).replace("'", "''");
+    if (dialect.Backslashes == TBackslashes::Escape)
+        quoted.replace("\\", "\\\\");
+    return "'" + quoted + "'";
 }
 
 } // namespace
@@ -233,13 +281,14 @@ QStringList TRecordCopy::FailedRowStatement() const {
     for (const TMapping& m : mappings_) {
         columns << m.DestName;
         if (m.Constant)
-            values << Quoted(ResolveConstant(m.Expression, context_.ConstList()));
+            values << Quoted(ResolveConstant(m.Expression, context_.ConstList()), dialect_);
         else if (m.Translation == GenIdName)
-            values << FillGenId(TranslateValue(GenIdName, QString(), q_.Q), m.Dest.Name, flow_.Target);
+            values << GenIdText(dialect_, TranslateValue(GenIdName, QString(), q_.Q), m.Dest.Name,
+                                flow_.Target);
         else if (m.SourceIndex < 0 || q_.QS.Fields(m.SourceIndex).IsNull())
             values << "NULL";
         else
-            values << Quoted(q_.QS.Fields(m.SourceIndex).RawText());
+            values << Quoted(q_.QS.Fields(m.SourceIndex).RawText(), dialect_);
     }
     if (columns.isEmpty()) {
         QStringList row;
@@ -255,7 +304,7 @@ void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result) {
     const QStringList statement = FailedRowStatement();
     try {
         AppendFailedStatement(ProgramDir() + "FailedData.sql", statement, flow_.Name, reason,
-                              StatementSeparatorFor(context_.DestDatabase));
+                              StatementSeparatorFor(dialect_.Engine));
     } catch (const std::exception& error) {
         // The row must at least be named where the operator looks.
         QString message = ErrorMessage(error);

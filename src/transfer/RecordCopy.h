@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "query/Dialect.h"
 #include "query/LangQuery.h"
 #include "transfer/ValueRules.h"
 
@@ -83,9 +84,12 @@ private:
     void PointAtDestination();
     void ResolveMappings(const TFlowData& flow);
     QStringList FailedRowStatement() const;
+    TDialect DestinationDialect() const;
+    void MarkUnbounded();
 
     TCopyQueries& q_;
     TCopyContext context_;
     TFlowData flow_;
     std::vector<TMapping> mappings_;
+    TDialect dialect_; // of the destination the statements are for
 };

@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
-#include <sql.h>
-#include <sqlext.h>
 
 #include "flows/FlowScripts.h"
 #include "platform/DateTime.h"
@@ -11,7 +9,6 @@
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "platform/TextFile.h"
-#include "query/Database.h"
 #include "query/LangQuery.h"
 #include "support/ErrorHandler.h"
 
@@ -47,18 +44,6 @@ std::vector<TScriptFailure> RunPair(const QString& flowName, const char* sourceS
     return failures;
 }
 
-// The engine's name as the open connection reports it; empty when it is not open.
-QString DbmsName(const QString& databaseName) {
-    TDatabase* db = FindDatabase(databaseName);
-    if (!db || !db->Connected())
-        return QString();
-    SQLWCHAR name[128] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(db->Handle(), SQL_DBMS_NAME, name, sizeof name, &length)))
-        return QString();
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(name));
-}
-
 } // namespace
 
 void AppendLogLine(const QString& path, const QString& line) {
@@ -75,8 +60,8 @@ void AppendFailedStatement(const QString& path, const QStringList& lines, const 
     AppendTextLines(Bound(path), entry);
 }
 
-QString StatementSeparatorFor(const QString& databaseName) {
-    return DbmsName(databaseName).contains("SQL Server", Qt::CaseInsensitive) ? "Go" : ";";
+QString StatementSeparatorFor(TEngineKind engine) {
+    return engine == TEngineKind::SqlServer ? "Go" : ";";
 }
 
 QString OneLine(const QString& text) {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "query/Dialect.h"
+
 class TLangQuery;
 
 // The traces a run leaves beside the executable, and the flow scripts as a transfer runs them.
@@ -15,9 +17,9 @@ void AppendLogLine(const QString& path, const QString& line);
 // line. The entry arrives whole or not at all. Nothing for no lines.
 void AppendFailedStatement(const QString& path, const QStringList& lines, const QString& flow,
                            const QString& reason, const QString& separator = "Go");
-// The line that ends a statement for the client of the destination named databaseName: "Go" for SQL
-// Server, ";" for the others, whose clients read "Go" as text.
-QString StatementSeparatorFor(const QString& databaseName);
+// The line that ends a statement for the client of the destination engine: "Go" for SQL Server, ";"
+// for the others, whose clients read "Go" as text.
+QString StatementSeparatorFor(TEngineKind engine);
 // A text on one line: every run of line breaks becomes one blank.
 QString OneLine(const QString& text);
 
