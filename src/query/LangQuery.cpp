@@ -21,9 +21,9 @@ bool Present(const QString& text) {
     return !TrimText(text).isEmpty();
 }
 
-// A composed statement runs even when its log cannot be written; the failure is reported once
-// until a different one occurs, so a broken log directory does not flood the output per row.
-void LogComposed(const QStringList& lines, bool toModifyLog) {
+// A composed statement runs even when its log cannot be written; the failure is returned for the
+// caller to report, and warned once until a different one occurs.
+QString LogComposed(const QStringList& lines, bool toModifyLog) {
     static QString lastReported;
     try {
         LogStatement(lines, toModifyLog);
@@ -33,7 +33,9 @@ void LogComposed(const QStringList& lines, bool toModifyLog) {
             lastReported = message;
             qWarning("Statement log not written: %s", error.what());
         }
+        return message;
     }
+    return QString();
 }
 
 // The text under name in NAME=VALUE lines, ignoring letter case; the first match counts.
@@ -95,7 +97,7 @@ void TLangQuery::AddTail() {
         SQL << "Having " + HavingClause;
     if (Present(OrderByClause))
         SQL << "Order By " + OrderByClause;
-    LogComposed(SQL, false);
+    logError_ = LogComposed(SQL, false);
 }
 
 // The From line shared by the dtMSSql7 and dtMsAccess compositions; present is false when there is
@@ -203,6 +205,7 @@ void TLangQuery::BuildInsert() {
         OnInsert(this);
     Close();
     SQL.clear();
+    logError_.clear();
     if (fieldValues_.empty())
         throw ESQLError(QString("No column values to insert into %1.").arg(Tables));
 
@@ -222,7 +225,7 @@ void TLangQuery::BuildInsert() {
     values += fd.ValueKind == 1 ? "'" + fd.Value + "')" : fd.Value + ") ";
     SQL << values;
 
-    LogComposed(SQL, !scripting_);
+    logError_ = LogComposed(SQL, !scripting_);
 }
 
 void TLangQuery::ExecModify() {

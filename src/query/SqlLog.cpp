@@ -13,6 +13,7 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "platform/TextFile.h"
 
 namespace {
 
@@ -259,7 +260,12 @@ QString GetLogDir() {
         watched = Native(programDir);
         stamp = Stamp(watched);
     }
-    cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
+    try {
+        cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
+    } catch (const EKelvoError&) {
+        // An unreadable Login.ini (or one that is a folder) means the default folder, as a missing one.
+        cache.value = programDir + "Log/";
+    }
     cache.programDir = programDir;
     cache.watched = watched;
     cache.stamp = stamp;
@@ -289,6 +295,8 @@ void ReplaceFile(const QString& fileName, const QStringList& lines) {
     const off_t length = off_t(data.size());
     if (!WriteAll(file.fd, data, 0) || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
         const int error = errno;
+        // Half a statement would pass for the last one: an empty file says nothing wrong.
+        (void)::ftruncate(file.fd, 0);
         files.Drop(file);
         throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
     }
@@ -302,10 +310,11 @@ void AppendToFile(const QString& fileName, const QStringList& lines) {
     data += ";\r\n\r\n";
     TOpenFiles& files = OpenFiles();
     TOpenFile& file = files.Acquire(target, true);
-    if (!WriteAll(file.fd, data, -1)) {
+    if (!AppendAllOrNothing(file.fd, data, target)) {
         const int error = errno;
         files.Drop(file);
-        throw EKelvoError(QString("Cannot write to %1: %2").arg(target, SystemError(error)));
+        throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
+                              .arg(target, SystemError(error)));
     }
 }
 

@@ -69,6 +69,7 @@ protected:
     QStringList Rows(const QString& statement) { return QueryRows("DBDest", statement); }
     QStringList LogLines() const {
         QStringList lines = QString::fromUtf8(dir.ReadFile("Transfer.log")).split("\r\n", Qt::SkipEmptyParts);
+        lines.removeIf([](const QString& l) { return l.startsWith("Run "); }); // a run's first and last lines
         for (QString& l : lines)
             l = l.left(l.indexOf(" Duration: "));
         return lines;

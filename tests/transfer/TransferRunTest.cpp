@@ -54,6 +54,7 @@ public:
     }
     QStringList LogLines() const {
         QStringList lines = QString::fromUtf8(dir.ReadFile("Transfer.log")).split("\r\n", Qt::SkipEmptyParts);
+        lines.removeIf([](const QString& l) { return l.startsWith("Run "); }); // a run's first and last lines
         for (QString& l : lines)
             l = l.left(l.indexOf(" Duration: "));
         return lines;
@@ -135,9 +136,12 @@ void WorkedRowDirect(Transfer& t, TTempProgramDir& dir) {
     answers.AnswerMessage(mrOk).AnswerMessage(mrOk); // the flow's failure notice, then the summary
     ExecOn(t.destDsn_, "insert into CUSTOMER values ('O''Neil', 1, 0, 'A')");
     t.Run({"W"}, false);
-    EXPECT_EQ(dir.ReadFile("FailedData.sql"), Crlf(WorkedInsert) + "Go\r\n\r\n");
-    EXPECT_EQ(answers.AskedTexts(),
-              QStringList({"W - Failed insert on 1 records.", "Data transfer succeded."}));
+    const QByteArray failed = dir.ReadFile("FailedData.sql");
+    EXPECT_TRUE(failed.startsWith("-- ")); // the entry's date-time, flow and reason
+    EXPECT_EQ(failed.mid(failed.indexOf("\r\n") + 2), Crlf(WorkedInsert) + ";\r\n\r\n");
+    EXPECT_EQ(answers.AskedTexts(), QStringList({"W - Failed insert on 1 records.",
+                                                 "Data transfer ended with errors. 1 of 1 rows failed, see "
+                                                 "FailedData.sql."}));
     EXPECT_EQ(t.LogLines(), QStringList{"W Transfered: 0 Failed: 1"});
     ExecOn(t.destDsn_, "delete from CUSTOMER");
     answers.AnswerMessage(mrOk);
@@ -275,9 +279,9 @@ TEST_F(Transfer, StopOnErrorAsksAfterEachFailure) {
         answers.AnswerMessage(mrNo);
         Run({"A"}, false);
     }
-    EXPECT_EQ(LogLines().size(), 1); // No ends the run without a line
+    EXPECT_EQ(LogLines().last(), "A Stopped after a failed record. Transfered: 4 Failed: 1"); // No ends the run
     EXPECT_EQ(Count("DBDest", "TA_D"), 7 + 4);
-    EXPECT_EQ(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\nGo\r\n"), 3);
+    EXPECT_EQ(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\n;\r\n"), 3);
 }
 
 TEST_F(Transfer, EveryRowReadIsInTheDestinationOrInFailedDataOnPostgreSQL) {
@@ -294,7 +298,7 @@ TEST_F(Transfer, EveryRowReadIsInTheDestinationOrInFailedDataOnPostgreSQL) {
     Flow("A", "[DATA]\r\nNAME=A\r\n[SOURCE]\r\nNAME=TA\r\n[TARGET]\r\nNAME=TA_D\r\n[FIELDS]\r\nID=ID\r\n"
               "NAME=NAME\r\n");
     Run({"A"}, false);
-    const int failed = int(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\nGo\r\n"));
+    const int failed = int(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\n;\r\n"));
     EXPECT_GT(failed, 0);
     EXPECT_EQ(Count("DBDest", "TA_D") + failed, 40);
     EXPECT_EQ(LogLines(), QStringList{QString("A Transfered: %1 Failed: %2").arg(40 - failed).arg(failed)});
@@ -331,7 +335,7 @@ TEST_F(Transfer, AMappingToNoSourceColumnEndsTheRunWithAMessage) {
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(TFTransfer::RunActive());
-    EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+    EXPECT_EQ(LogLines(), QStringList{"A Ended by an error. Transfered: 0 Failed: 0"});
 }
 
 TEST_F(Transfer, EstimatesEveryHundredRowsAndTimesWrapAfterADay) {

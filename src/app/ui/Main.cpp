@@ -1,10 +1,12 @@
 #include "app/ui/Main.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMetaObject>
 #include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
@@ -16,6 +18,7 @@
 #include "app/ui/Properties.h"
 #include "flows/ui/Flow.h"
 #include "platform/Errors.h"
+#include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "support/ui/SortedListBox.h"
 #include "transfer/ui/Transfer.h"
@@ -164,6 +167,9 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     filterLabel->setBuddy(Filter);
     statusBar()->addWidget(filterLabel);
     statusBar()->addWidget(Filter, 1);
+    LLastRun = new QLabel;
+    LLastRun->setObjectName("LLastRun");
+    statusBar()->addWidget(LLastRun, 3);
     statusBar()->setSizeGripEnabled(false);
 
     resize(640, 420);
@@ -229,13 +235,38 @@ void TFMain::StartTransfer(const QStringList& flowNames) {
     // A second run would share the progress window; the commands come back when this one ends.
     SetRunCommandsEnabled(false);
     auto* transfer = new TFTransfer(RunSettings(), RunOptions());
+    // The window is released by the run but deleted only at the next pass of the event loop.
+    QPointer<TFTransfer> window(transfer);
+    auto ended = [&] {
+        SetRunCommandsEnabled(true);
+        if (window)
+            LLastRun->setText(RunStatusText(window->Run().Result()));
+        if (exitAfterRun_)
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    };
     try {
         transfer->RunTransfer(flowNames);
     } catch (...) {
-        SetRunCommandsEnabled(true);
+        ended();
         throw;
     }
-    SetRunCommandsEnabled(true);
+    ended();
+}
+
+void TFMain::closeEvent(QCloseEvent* event) {
+    if (TFTransfer::RunActive() && FTransfer && !exitAfterRun_) {
+        event->ignore();
+        if (AskYesNo("A transfer is running. Cancel it and exit?") == mrYes) {
+            exitAfterRun_ = true;
+            FTransfer->Run().Cancel();
+        }
+        return;
+    }
+    if (TFTransfer::RunActive()) {
+        event->ignore(); // Exit was answered: the run ends first, then the window closes
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TFMain::RunAllClick() {

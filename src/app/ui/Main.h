@@ -6,6 +6,7 @@
 #include "transfer/TransferRun.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QListWidgetItem;
 class TSortedListBox;
@@ -20,6 +21,8 @@ public:
     TSortedListBox* TransList = nullptr;
     TSortedListBox* ConstList = nullptr;
     QLineEdit* Filter = nullptr;
+    // How the last run ended: flows, records copied and failed, the export file.
+    QLabel* LLastRun = nullptr;
 
     QAction* RunAll = nullptr;
     QAction* RunFlow = nullptr;
@@ -50,6 +53,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // During a run, asks whether to cancel it; Yes cancels and the program ends once the run has
+    // written its cancel line.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void RequireFilter() const;
@@ -60,6 +66,7 @@ private:
     QAction* AddOption(const char* name, const QString& caption);
 
     bool shown_ = false;
+    bool exitAfterRun_ = false;
 };
 
 extern TFMain* FMain;

@@ -105,7 +105,7 @@ bool TFTransfer::RunActive() {
     return runActive;
 }
 
-void TFTransfer::RunTransfer(const QStringList& flowNames) {
+TRunResult TFTransfer::RunTransfer(const QStringList& flowNames) {
     if (runActive) {
         // The window was made for this run alone; nobody else will release it.
         deleteLater();
@@ -121,13 +121,15 @@ void TFTransfer::RunTransfer(const QStringList& flowNames) {
             FTransfer = nullptr;
         deleteLater();
     };
+    TRunResult result;
     try {
-        run_.RunTransfer(flowNames);
+        result = run_.RunTransfer(flowNames);
     } catch (...) {
         release();
         throw;
     }
     release();
+    return result;
 }
 
 void TFTransfer::SetLabel(const char* name, const QString& text, bool repaintNow) {
