@@ -1,5 +1,6 @@
 #include "app/Data.h"
 
+#include "app/RunStart.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "support/DBgesloKELVO.h"
@@ -50,7 +51,7 @@ void TD::ConnectionSequence() {
         if (AskYesNo("No database connection. Do you want to end application?") == mrYes)
             TerminateRequested = true;
     }
-    FlowsIni = ProgramDir() + "Files/Flows.ini";
+    FlowsIni = FlowIndexPath();
     const QString dateFormat = IniReadString(SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", "");
     if (!dateFormat.isEmpty() && DBD.Connected() && !Scripting)
         RunGuarded([&] { ApplyDateFormat(dateFormat); });
