@@ -433,8 +433,12 @@ struct TQuery::TImpl {
             const bool truncated =
                 rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
             if (!truncated) {
-                data.raw.append(reinterpret_cast<const QChar*>(chunk.data()),
-                                indicator / SQLLEN(sizeof(SQLWCHAR)));
+                // MariaDB's driver reports some Hebrew texts a few characters short while it writes them
+                // whole: the text ends at its terminator, never before the length reported.
+                size_t length = std::min(size_t(indicator) / sizeof(SQLWCHAR), chunk.size() - 1);
+                while (length + 1 < chunk.size() && chunk[length] != 0)
+                    ++length;
+                data.raw.append(reinterpret_cast<const QChar*>(chunk.data()), qsizetype(length));
                 break;
             }
             if (first && indicator != SQL_NO_TOTAL)
