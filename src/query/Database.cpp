@@ -320,6 +320,8 @@ void TDatabase::Open() {
         throw EDatabaseError(text);
     }
     dbc_ = dbc;
+    static quint64 lastConnectionId = 0;
+    connectionId_ = ++lastConnectionId;
 }
 
 void TDatabase::Close() {

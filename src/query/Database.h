@@ -71,10 +71,15 @@ public:
     void ExecDirect(const QString& statement);
 
     void* Handle(); // SQLHDBC, for the query implementation
+    // Unique to each opening of a connection, program-wide; 0 while closed. Lets callers keep what they
+    // learnt of a server for as long as that connection lasts.
+    quint64 ConnectionId() const { return dbc_ ? connectionId_ : 0; }
+
 private:
     friend class TQuery;
     QString ConnectionString(const QString& userName, const QString& password) const;
     void* dbc_ = nullptr;
+    quint64 connectionId_ = 0;
     // Queries holding a statement on this connection; closing the connection releases them first.
     std::vector<TQuery*> clients_;
 };

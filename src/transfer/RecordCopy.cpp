@@ -1,5 +1,7 @@
 #include "transfer/RecordCopy.h"
 
+#include <algorithm>
+
 #include "flows/FlowFile.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
@@ -71,6 +73,7 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
     q_.QT.FromClause = flow.Target;
     q_.QT.Tables = flow.Target;
 
+    dialect_ = DestinationDialect();
     // The mapping lines are resolved against both tables once; rows only look the values up.
     mappings_.clear();
     for (const QString& line : flow.Fields) {
@@ -98,8 +101,39 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
         }
         mappings_.push_back(m);
     }
+    MarkUnbounded();
     context_.SetStatus("Transfering data...");
 }
+
+TDialect TRecordCopy::DestinationDialect() const {
+    if (!context_.Scripting)
+        return ConnectionDialect(q_.QT.DatabaseName);
+    // The export is written for the engine behind the destination's data source, which is not opened.
+    const TDatabase* dest = FindDatabase(context_.DestDatabase);
+    return dest ? DataSourceDialect(dest->AliasName) : TDialect{};
+}
+
+void TRecordCopy::MarkUnbounded() {
+    const bool sized = std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) {
+        return IsSizedCharacter(m.Dest.Type) && m.Dest.Type != TFieldType::ftGuid;
+    });
+    if (!sized)
+        return;
+    const QStringList unbounded = UnboundedTextColumns(q_.QF.DatabaseName, flow_.Target);
+    for (TMapping& m : mappings_)
+        m.Dest.Unbounded = unbounded.contains(m.Dest.Name, Qt::CaseInsensitive);
+}
+
+namespace {
+// The refused value as the operator reads it in the message: short, every control character visible.
+QString Shown(const QString& value) {
+    QString shown = value.size() > 60 ? value.left(60) + "..." : value;
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        if (shown[i].unicode() < ' ')
+            shown.replace(i, 1, QString("\\x%1").arg(shown[i].unicode(), 2, 16, QChar('0')));
+    return shown;
+}
+} // namespace
 
 QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
     if (m.Constant)
@@ -121,20 +155,31 @@ QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
 
 TRowResult TRecordCopy::CopyRow() {
     q_.QT.ClearFieldValues();
+    QString refusal;
     for (const TMapping& m : mappings_) {
         std::optional<TFieldSource> source;
         if (m.SourceIndex >= 0)
             source.emplace(q_.QS.Fields(m.SourceIndex));
         const QString value = ValueOf(m, source ? &*source : nullptr);
         if (m.Translation == GenIdName) {
-            q_.QT.AddFieldValue(m.DestName, FillGenId(value, m.Dest.Name, flow_.Target), 0);
+            q_.QT.AddFieldValue(m.DestName, GenIdText(dialect_, value, m.Dest.Name, flow_.Target), 0);
         } else {
-            const TStatementValue entered = EnterValue(m.Dest, value);
+            // A binary source gives its bytes as hexadecimal digits; so do only plain lines.
+            const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
+            const TStatementValue entered = EnterValue(m.Dest, value, dialect_, hex);
+            if (!entered.Refusal.isEmpty() && refusal.isEmpty())
+                refusal = QString("Column %1: \"%2\" %3; the row was not sent.")
+                              .arg(m.DestName, Shown(value), entered.Refusal);
             q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
         }
     }
     TRowResult result = TRowResult::Copied;
     try {
+        if (!refusal.isEmpty()) {
+            // Composed only for the record of the failed row, where the value stands quoted.
+            q_.QT.BuildInsert();
+            throw EKelvoError(refusal);
+        }
         q_.QT.ExecInsert();
     } catch (const std::exception& error) {
         HandleInsertError(error, result);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "query/Dialect.h"
 #include "query/LangQuery.h"
 #include "transfer/ValueRules.h"
 
@@ -69,10 +70,13 @@ private:
     };
 
     QString ValueOf(const TMapping& m, const TValueSource* source);
+    TDialect DestinationDialect() const;
+    void MarkUnbounded();
     void HandleInsertError(const std::exception& error, TRowResult& result);
 
     TCopyQueries& q_;
     TCopyContext context_;
     TFlowData flow_;
     std::vector<TMapping> mappings_;
+    TDialect dialect_; // of the destination the statements are for
 };
