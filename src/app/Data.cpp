@@ -1,5 +1,6 @@
 #include "app/Data.h"
 
+#include "app/RunStart.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "query/ServerWait.h"
@@ -74,7 +75,7 @@ void TD::ConnectionSequence() {
         if (AskYesNo("No database connection. Do you want to end application?") == mrYes)
             TerminateRequested = true;
     }
-    FlowsIni = ProgramDir() + "Files/Flows.ini";
+    FlowsIni = FlowIndexPath();
     const QString dateFormat = told ? QString() : SettingsValue("MSSQL_DATEFORMAT", "", told);
     if (!dateFormat.isEmpty() && DBD.Connected() && !Scripting)
         RunGuarded([&] { ApplyDateFormat(dateFormat); });

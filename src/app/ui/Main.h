@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -50,6 +51,7 @@ public:
     void EditFlowClick();
     void Newtranslation1Click();
     void Translations1Click();
+    void About1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -70,3 +72,8 @@ private:
 };
 
 extern TFMain* FMain;
+
+// The program's icon, for its windows.
+QIcon KelvoIcon();
+// The About box's text: the program's name and version.
+QString AboutText();
