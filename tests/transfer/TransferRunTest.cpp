@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "fixtures/Engines.h"
 #include "fixtures/FileText.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
@@ -25,8 +26,6 @@ public:
             TestEnv::ResetSqlite(sourceDsn);
         if (destDsn.startsWith("KelvoLite"))
             TestEnv::ResetSqlite(destDsn);
-        if (sourceDsn == "KelvoPg" || destDsn == "KelvoPg")
-            TestEnv::ResetPostgres();
         source = OpenTestDatabase(sourceDsn, "DBSource");
         dest = OpenTestDatabase(destDsn, "DBDest");
         sourceDsn_ = sourceDsn;
@@ -80,6 +79,16 @@ const char* WorkedFlow = "[DATA]\r\nNAME=W\r\nSQL=N\r\n[SOURCE]\r\nNAME=SRC\r\n[
                          "[FIELDS]\r\nNAME=CNAME\r\nBALANCE=CBAL\r\nACTIVE=CACT\r\nKIND=CONST(CK)\r\n";
 const QStringList WorkedInsert{"Insert into CUSTOMER ", "   (NAME, BALANCE, ACTIVE, KIND)", "values ",
                                "('O''Neil', 1234.5000, 1, 'B')"};
+
+// Runs a test with a SQLite source and a destination on each engine (reset by the engine fixture).
+class TransferOn : public Transfer, public ::testing::WithParamInterface<TEngine> {
+protected:
+    void SetUp() override {
+        if (!Engines::Reset(GetParam()))
+            GTEST_FAIL() << Engines::Name(GetParam()) << " is not available";
+        Connect("KelvoLite", Engines::Dsn(GetParam()));
+    }
+};
 
 // PostgreSQL takes no unquoted 1 for a boolean column, so its destination keeps the flag in a smallint:
 // the statement is the same, as a boolean source gives 1 or 0 to an integer destination too.
@@ -157,20 +166,9 @@ void WorkedRowDirect(Transfer& t, TTempProgramDir& dir) {
     EXPECT_EQ(q.Fields(3).AsString(), "B");
 }
 
-TEST_F(Transfer, WorkedRowInDirectModeOnSQLite) {
-    Connect("KelvoLite", "KelvoLite2");
+TEST_P(TransferOn, WorkedRowInDirectMode) {
     WorkedTables("KelvoLite", true);
-    WorkedTables("KelvoLite2", false);
-    Flow("W", WorkedFlow);
-    WorkedRowDirect(*this, dir);
-}
-
-TEST_F(Transfer, WorkedRowInDirectModeOnPostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    Connect("KelvoLite", "KelvoPg");
-    WorkedTables("KelvoLite", true);
-    WorkedTables("KelvoPg", false, "smallint");
+    WorkedTables(destDsn_, false, GetParam() == TEngine::PostgreSQL ? "smallint" : "boolean");
     Flow("W", WorkedFlow);
     WorkedRowDirect(*this, dir);
 }
@@ -284,17 +282,13 @@ TEST_F(Transfer, StopOnErrorAsksAfterEachFailure) {
     EXPECT_EQ(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\n;\r\n"), 3);
 }
 
-TEST_F(Transfer, EveryRowReadIsInTheDestinationOrInFailedDataOnPostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    Connect("KelvoLite", "KelvoPg");
+TEST_P(TransferOn, EveryRowReadIsInTheDestinationOrInFailedData) {
     ExecOn("KelvoLite", "create table TA (ID integer, NAME varchar(30))");
     QString inserts;
     for (int i = 1; i <= 40; ++i)
         inserts += QString("insert into TA values (%1, '%2');").arg(i % 13).arg(i % 7 ? "ok" : "bad''s");
     ExecOn("KelvoLite", inserts);
-    ExecOn("KelvoPg",
-           "create table TA_D (ID integer primary key, NAME varchar(30) check (NAME <> 'bad''s'))");
+    ExecOn(destDsn_, "create table TA_D (ID integer primary key, NAME varchar(30) check (NAME <> 'bad''s'))");
     Flow("A", "[DATA]\r\nNAME=A\r\n[SOURCE]\r\nNAME=TA\r\n[TARGET]\r\nNAME=TA_D\r\n[FIELDS]\r\nID=ID\r\n"
               "NAME=NAME\r\n");
     Run({"A"}, false);
@@ -425,5 +419,7 @@ TEST_F(Transfer, ScriptingAndDirectRunsOfTheSameFlowsGiveTheSameRows) {
               "104|b|second|ČŠŽ a lo|0,5|2. 01. 1979|Kelvo d.o.");
     ResetRegionalLocaleForTests();
 }
+
+KELVO_ON_EVERY_ENGINE(TransferOn);
 
 } // namespace
