@@ -1,12 +1,7 @@
 #include "cli/BatchAnswerer.h"
 
 #include "cli/ConsoleView.h"
-
-namespace {
-QString OneLine(QString text) {
-    return text.replace("\r\n", " ").replace('\r', ' ').replace('\n', ' ');
-}
-} // namespace
+#include "transfer/TransferFiles.h"
 
 TBatchAnswerer::TBatchAnswerer(bool stopOnError, QString exportFile)
     : stopOnError_(stopOnError), exportFile_(std::move(exportFile)) {}
