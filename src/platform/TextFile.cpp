@@ -265,3 +265,13 @@ bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
     errno = error;
     return false;
 }
+
+QString TrimControl(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= ' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}

@@ -15,6 +15,8 @@ QString DecodeWindows1250(const QByteArray& bytes);
 QString DecodeText(const QByteArray& bytes);
 // Splits at CR LF, LF and CR. A final line end does not start another line; empty text has no lines.
 QStringList SplitTextLines(const QString& text);
+// Blanks and control characters off both ends, the trim of statement values and script lines.
+QString TrimControl(const QString& text);
 
 // The whole file. Raises "Cannot open file "<path>"" when it is missing or unreadable; a file without
 // any read permission counts as unreadable even for a user the system lets read anyway.

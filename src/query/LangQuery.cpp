@@ -2,23 +2,13 @@
 
 #include <QtGlobal>
 
+#include "platform/TextFile.h"
 #include "query/SqlLog.h"
 
 namespace {
 
-// Removes leading and trailing blanks and control characters.
-QString TrimText(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool Present(const QString& text) {
-    return !TrimText(text).isEmpty();
+    return !TrimControl(text).isEmpty();
 }
 
 // A composed statement runs even when its log cannot be written; the failure is returned for the
@@ -150,7 +140,7 @@ void TLangQuery::BuildInformixSelect() {
         SQL << word + fd.JoinTable + (i + 1 < n ? ", " : "");
         // The dialect has no ON: the join conditions become part of the condition, for good.
         WhereClause =
-            Present(WhereClause) ? fd.JoinCondition + " AND " + TrimText(WhereClause) : fd.JoinCondition;
+            Present(WhereClause) ? fd.JoinCondition + " AND " + TrimControl(WhereClause) : fd.JoinCondition;
     }
     AddTail();
     ExecSQL();
@@ -173,7 +163,7 @@ void TLangQuery::BuildMsAccessSelect() {
 void TLangQuery::AddFieldValue(const QString& fieldName, const QString& value, qint32 valueKind) {
     TFd fd;
     fd.FieldName = fieldName;
-    fd.Value = TrimText(value);
+    fd.Value = TrimControl(value);
     fd.ValueKind = valueKind;
     if (value.isEmpty()) {
         fd.Value = "NULL";

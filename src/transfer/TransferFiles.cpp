@@ -20,16 +20,6 @@ QString Bound(const QString& path) {
     return path;
 }
 
-// Removes blanks and control characters at both ends.
-QString TrimControl(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 std::vector<TScriptFailure> RunPair(const QString& flowName, const char* sourceSuffix, const char* destSuffix,
                                     const QString& sourceDatabase, TLangQuery& tbl,
                                     const TScriptTarget& target) {

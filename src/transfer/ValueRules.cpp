@@ -6,6 +6,7 @@
 
 #include "platform/DateTime.h"
 #include "transfer/ValueFormat.h"
+#include "platform/TextFile.h"
 
 TValueClass ClassOf(TFieldType type) {
     switch (type) {
@@ -50,17 +51,6 @@ static bool IsQuotedOther(TFieldType type) {
 
 bool IsBinary(TFieldType type) {
     return type == TFieldType::ftBlob || type == TFieldType::ftBytes;
-}
-
-// Blanks and control characters off both ends, as the statement composition trims every value.
-static QString TrimText(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 QString RoundToWhole(double number) {
@@ -193,7 +183,7 @@ QString UnquotedRefusal(const TColumnDesc& dest, const QString& text) {
 TStatementValue QuotedValue(const QString& text, const TDialect& dialect) {
     if (dialect.Backslashes == TBackslashes::Unknown) {
         // An escape string reads the same whether or not the server takes backslashes as escapes.
-        const QString trimmed = TrimText(text);
+        const QString trimmed = TrimControl(text);
         if (trimmed.contains('\\'))
             return {"E'" + EscapeLiteral(trimmed, dialect.Backslashes) + "'", 0, {}};
     }
@@ -217,7 +207,7 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
             return Refused(text, dialect, "holds a NUL character, which no statement can carry");
         return QuotedValue(text, dialect);
     }
-    const QString trimmed = TrimText(valueText);
+    const QString trimmed = TrimControl(valueText);
     if (trimmed.isEmpty())
         return {valueText, 0, {}}; // NULL
     if (IsBinary(dest.Type)) {
