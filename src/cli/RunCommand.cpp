@@ -109,24 +109,21 @@ int Run(const TRunCommandLine& line, const QString& index) {
     TTransferRun run(view, queries, RunSettingsFromData(), options);
     view.Attach(&run);
 
-    TRunOutcome::TEnd end = TRunOutcome::Completed;
-    QString errorText;
+    TRunResult result;
     try {
-        run.RunTransfer(flows);
-        if (answerer.Stopped()) {
-            end = TRunOutcome::Stopped;
+        result = run.RunTransfer(flows);
+        if (answerer.Stopped())
             view.CountStoppedRow();
-        }
     } catch (const std::exception& error) {
-        end = TRunOutcome::Error;
-        errorText = ErrorMessage(error);
+        // Also an error before the run's first flow, which its result does not hold yet.
+        result = run.Result();
+        result.End = TRunEnd::EndedByError;
+        result.Message = ErrorMessage(error);
     }
-    if (PendingSignal())
-        end = TRunOutcome::Canceled;
-    view.EndRun(UnfinishedResult(end));
-    const TRunOutcome outcome = OutcomeOf(view, flows, end, PendingSignal(), errorText);
+    const TRunOutcome outcome = OutcomeOf(result, view, PendingSignal());
+    view.EndRun(UnfinishedResult(outcome.Result.End, outcome.Signal));
     ConsoleLine(EndText(outcome));
-    Out(SummaryTable(outcome, run.ExportFile));
+    Out(SummaryTable(outcome));
     return ExitStatus(outcome);
 }
 

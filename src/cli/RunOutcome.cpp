@@ -11,77 +11,79 @@ QString Duration(double seconds) {
     return FormatHhNnSs(seconds / 86400.0);
 }
 
-QString FlowResult(const TRunOutcome& outcome, const TFlowTally& flow) {
-    if (!flow.Finished)
-        return UnfinishedResult(outcome.End);
-    return flow.Failed > 0 ? "rows failed" : "copied";
+QString FlowResultText(const TRunOutcome& outcome, const TFlowResult& flow) {
+    if (!flow.Ended)
+        return UnfinishedResult(outcome.Result.End, outcome.Signal);
+    if (flow.Failed > 0)
+        return "rows failed";
+    return flow.Skipped ? "skipped" : "copied";
 }
 
 } // namespace
 
-QString UnfinishedResult(TRunOutcome::TEnd end) {
-    switch (end) {
-    case TRunOutcome::Stopped:
-        return "stopped";
-    case TRunOutcome::Canceled:
+QString UnfinishedResult(TRunEnd end, int signal) {
+    if (signal)
         return "canceled";
-    case TRunOutcome::Error:
+    switch (end) {
+    case TRunEnd::StoppedAfterError:
+        return "stopped";
+    case TRunEnd::Cancelled:
+        return "canceled";
+    case TRunEnd::EndedByError:
         return "error";
-    case TRunOutcome::Completed:
+    case TRunEnd::Completed:
+    case TRunEnd::NotStarted:
         break;
     }
     return "unfinished";
 }
 
-TRunOutcome OutcomeOf(const TConsoleView& view, const QStringList& requested, TRunOutcome::TEnd end,
-                      int signal, const QString& errorText) {
+TRunOutcome OutcomeOf(const TRunResult& result, const TConsoleView& view, int signal) {
     TRunOutcome outcome;
-    outcome.End = signal ? TRunOutcome::Canceled : end;
+    outcome.Result = result;
+    if (signal)
+        outcome.Result.End = TRunEnd::Cancelled;
     outcome.Signal = signal;
-    outcome.ErrorText = errorText;
-    outcome.Flows = view.Flows();
     outcome.Seconds = view.RunSeconds();
-    for (const QString& name : requested) {
-        const bool started =
-            std::any_of(outcome.Flows.begin(), outcome.Flows.end(),
-                        [&](const TFlowTally& f) { return f.Name.compare(name, Qt::CaseInsensitive) == 0; });
-        if (!started)
-            outcome.NotRun << name;
-    }
+    // The view saw the same flows start in the same order.
+    for (size_t i = 0; i < result.Flows.size(); ++i)
+        outcome.FlowSeconds.push_back(i < view.Flows().size() ? view.Flows()[i].Seconds : 0);
     return outcome;
 }
 
 int ExitStatus(const TRunOutcome& outcome) {
-    if (outcome.End == TRunOutcome::Canceled)
+    const TRunResult& r = outcome.Result;
+    if (r.End == TRunEnd::Cancelled)
         return 128 + (outcome.Signal ? outcome.Signal : SIGINT);
-    if (outcome.End == TRunOutcome::Error)
+    if (r.End == TRunEnd::EndedByError)
         return 3;
-    const bool failed = std::any_of(outcome.Flows.begin(), outcome.Flows.end(),
-                                    [](const TFlowTally& f) { return f.Failed > 0 || !f.Finished; });
-    return failed || !outcome.NotRun.isEmpty() || outcome.End == TRunOutcome::Stopped ? 1 : 0;
+    return r.Success() ? 0 : 1;
 }
 
 QString EndText(const TRunOutcome& outcome) {
-    switch (outcome.End) {
-    case TRunOutcome::Canceled:
+    const TRunResult& r = outcome.Result;
+    switch (r.End) {
+    case TRunEnd::Cancelled:
         return QString("the run was canceled (%1).").arg(outcome.Signal == SIGTERM ? "SIGTERM" : "SIGINT");
-    case TRunOutcome::Error:
-        return "the run ended by an error: " + outcome.ErrorText;
-    case TRunOutcome::Stopped:
+    case TRunEnd::EndedByError:
+        return "the run ended by an error: " + r.Message;
+    case TRunEnd::StoppedAfterError:
         return "the run stopped at a row that failed (--stop-on-error).";
-    case TRunOutcome::Completed:
+    case TRunEnd::NotStarted:
+    case TRunEnd::Completed:
         break;
     }
-    if (!outcome.NotRun.isEmpty())
-        return "not run, as the flows they depend on were not run: " + outcome.NotRun.join(", ") + ".";
-    return ExitStatus(outcome) == 0 ? "every row copied." : "the run ended; rows failed.";
+    if (!r.NotRun.isEmpty())
+        return "not run, as the flows they depend on were not run: " + r.NotRun.join(", ") + ".";
+    return r.Success() ? "every row copied." : "the run ended: " + RunOutcomeText(r);
 }
 
-QString SummaryTable(const TRunOutcome& outcome, const QString& exportFile) {
+QString SummaryTable(const TRunOutcome& outcome) {
+    const TRunResult& r = outcome.Result;
     int width = 5;
-    for (const TFlowTally& f : outcome.Flows)
+    for (const TFlowResult& f : r.Flows)
         width = std::max(width, int(f.Name.size()));
-    for (const QString& name : outcome.NotRun)
+    for (const QString& name : r.NotRun)
         width = std::max(width, int(name.size()));
     auto row = [&](const QString& name, const QString& read, const QString& copied, const QString& failed,
                    const QString& time, const QString& result) {
@@ -96,18 +98,16 @@ QString SummaryTable(const TRunOutcome& outcome, const QString& exportFile) {
                "\n";
     };
     QString table = row("Flow", "Read", "Copied", "Failed", "Time", "Result");
-    int read = 0, failed = 0;
-    for (const TFlowTally& f : outcome.Flows) {
-        table += row(f.Name, QString::number(f.Read), QString::number(f.Copied()), QString::number(f.Failed),
-                     Duration(f.Seconds), FlowResult(outcome, f));
-        read += f.Read;
-        failed += f.Failed;
+    for (size_t i = 0; i < r.Flows.size(); ++i) {
+        const TFlowResult& f = r.Flows[i];
+        table += row(f.Name, QString::number(f.Read), QString::number(f.Copied), QString::number(f.Failed),
+                     Duration(outcome.FlowSeconds[i]), FlowResultText(outcome, f));
     }
-    for (const QString& name : outcome.NotRun)
+    for (const QString& name : r.NotRun)
         table += row(name, "0", "0", "0", Duration(0), "not run");
-    table += row("Total", QString::number(read), QString::number(read - failed), QString::number(failed),
+    table += row("Total", QString::number(r.Read()), QString::number(r.Copied()), QString::number(r.Failed()),
                  Duration(outcome.Seconds), QString());
-    if (!exportFile.isEmpty())
-        table += "Export file: " + exportFile + "\n";
+    if (!r.ExportFile.isEmpty())
+        table += "Export file: " + r.ExportFile + "\n";
     return table;
 }

@@ -127,6 +127,7 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         {"rows failed", false, {"--filter", "P-2024"}, refuse102, 1, "NAROCILA: read 4, copied 3, failed 1"},
         {"stop on error", false, {"--filter", "P-2024", "--stop-on-error"}, refuse102, 1, "NAROCILA: stopped: read 2, copied 1, failed 1"},
         {"a dependency not run", false, {"--filter", "P-2024", "narocila"}, "", 1, "not run"},
+        {"a script statement fails", false, {"--filter", "P-2024"}, "", 1, "script statements failed"},
         {"an error ends the run", false, {"--filter", "P-2024"}, "drop table NAROCILA", 3, "the run ended by an error"},
         {"bad option", true, {"--filter", "x", "--nope"}, "", 2, "Unknown option 'nope'"},
         {"no filter", true, {"--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
@@ -143,6 +144,8 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         if (*c.setUp)
             ExecOn("DnsDest", c.setUp);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (QString(c.what) == "a script statement fails")
+            dir.WriteFile("Files/KUPCI_dinit.txt", "delete from NO_SUCH_TABLE;\r\n");
         if (QString(c.what) == "the connection fails") {
             dir.WriteFile("none.ini", "");
             env.insert("ODBCINI", noSources);
