@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "fixtures/Engines.h"
 #include "fixtures/TestEnv.h"
 #include "flows/FlowMapping.h"
 #include "query/Database.h"
@@ -111,15 +112,11 @@ TEST(FlowMapping, MemoLinesDropOnlyAnEmptyLastLine) {
     EXPECT_EQ(MemoLines("\nA"), QStringList({"", "A"}));
 }
 
-// Fills the column lists from a source on sourceDsn and a destination on destDsn.
-class FieldLists : public ::testing::Test {
+// Fills the column lists from a source on the engine and a destination on SQLite.
+class FieldLists : public TEngineTest {
 protected:
     void Connect(const QString& sourceDsn, const QString& destDsn) {
-        for (const QString& dsn : {sourceDsn, destDsn})
-            if (dsn.startsWith("KelvoLite"))
-                TestEnv::ResetSqlite(dsn);
-        if (sourceDsn == "KelvoPg" || destDsn == "KelvoPg")
-            TestEnv::ResetPostgres();
+        TestEnv::ResetSqlite(destDsn);
         ExecOn(sourceDsn, "create table CUST (ID integer, NAME varchar(40), KIND varchar(10));"
                           "insert into CUST values (1, 'Ana', 'A')");
         ExecOn(destDsn,
@@ -201,16 +198,10 @@ protected:
     TTempProgramDir dir;
 };
 
-TEST_F(FieldLists, SQLite) {
-    Connect("KelvoLite", "KelvoLite2");
+TEST_P(FieldLists, FillFromTablesAndStatements) {
+    Connect(Dsn(), "KelvoLite");
     Fills();
 }
-
-TEST_F(FieldLists, PostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    Connect("KelvoPg", "KelvoLite2");
-    Fills();
-}
+KELVO_ON_EVERY_ENGINE(FieldLists);
 
 } // namespace

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include "fixtures/Engines.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "flows/FlowScripts.h"
@@ -64,17 +65,12 @@ void RunsBatches(const QString& dsn) {
     EXPECT_FALSE(QFile::exists(missing + ".log"));
 }
 
-TEST(FlowScripts, RunBatchesOnSQLite) {
-    TestEnv::ResetSqlite("KelvoLite");
-    RunsBatches("KelvoLite");
-}
+class FlowScriptsOn : public TEngineTest {};
 
-TEST(FlowScripts, RunBatchesOnPostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    TestEnv::ResetPostgres();
-    RunsBatches("KelvoPg");
+TEST_P(FlowScriptsOn, RunBatches) {
+    RunsBatches(Dsn());
 }
+KELVO_ON_EVERY_ENGINE(FlowScriptsOn);
 
 TEST(FlowScripts, EditCreatesAnEmptyFileAndOpensIt) {
     TTempProgramDir dir;

@@ -13,6 +13,7 @@
 
 #include "app/Data.h"
 #include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/Engines.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Errors.h"
 #include "query/Database.h"
@@ -495,21 +496,18 @@ void TranslationEditor::DistinctValuesOnLeavingTheFieldNames(const QString& sour
     EXPECT_FALSE(q.Active());
 }
 
-TEST_F(TranslationEditor, DistinctValuesOnSQLite) {
-    TestEnv::ResetSqlite("KelvoLite");
-    TestEnv::ResetSqlite("KelvoLite2");
-    DistinctValuesOnLeavingTheFieldNames("KelvoLite", "KelvoLite2");
-}
+class TranslationEditorOn : public TranslationEditor, public ::testing::WithParamInterface<TEngine> {};
 
-TEST_F(TranslationEditor, DistinctValuesOnPostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    TestEnv::ResetPostgres();
-    TestEnv::ResetSqlite("KelvoLite2");
-    DistinctValuesOnLeavingTheFieldNames("KelvoPg", "KelvoLite2");
+// The engine as the source and then as the destination, SQLite on the other side.
+TEST_P(TranslationEditorOn, DistinctValues) {
+    const QString engine = Engines::Dsn(GetParam());
+    ASSERT_TRUE(Engines::Reset(GetParam()));
     TestEnv::ResetSqlite("KelvoLite");
-    TestEnv::ResetPostgres();
-    DistinctValuesOnLeavingTheFieldNames("KelvoLite", "KelvoPg");
+    DistinctValuesOnLeavingTheFieldNames(engine, "KelvoLite");
+    ASSERT_TRUE(Engines::Reset(GetParam()));
+    TestEnv::ResetSqlite("KelvoLite");
+    DistinctValuesOnLeavingTheFieldNames("KelvoLite", engine);
 }
+KELVO_ON_EVERY_ENGINE(TranslationEditorOn);
 
 } // namespace
