@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "fixtures/Engines.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "query/Database.h"
@@ -87,16 +88,11 @@ void ReferenceLookups(const QString& dsn) {
     }
 }
 
-TEST(ReferenceTranslations, SQLite) {
-    TestEnv::ResetSqlite("KelvoLite");
-    ReferenceLookups("KelvoLite");
-}
+class ReferenceTranslations : public TEngineTest {};
 
-TEST(ReferenceTranslations, PostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    TestEnv::ResetPostgres();
-    ReferenceLookups("KelvoPg");
+TEST_P(ReferenceTranslations, LookUpTheDestination) {
+    ReferenceLookups(Dsn());
 }
+KELVO_ON_EVERY_ENGINE(ReferenceTranslations);
 
 } // namespace
