@@ -11,16 +11,13 @@
 #include "platform/ProgramDir.h"
 #include "support/Answerer.h"
 #include "support/EnDial3.h"
+#include "transfer/FlowOrder.h"
 #include "transfer/TransferFiles.h"
 
 namespace {
 
 QString Percent(double value) {
     return QString::number(std::llround(value)) + "%";
-}
-
-bool Holds(const QStringList& list, const QString& name) {
-    return list.contains(name, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -34,16 +31,7 @@ TTransferRun::TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSetti
                                   [this](const QString& t) { view_.SetLabel("LFailed", t); }}) {}
 
 bool TTransferRun::NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next) {
-    for (const QString& name : flowNames) {
-        if (Holds(doneFlows, name))
-            continue;
-        const QStringList keys = IniReadSectionKeys(FlowTransferPath(name), "DEPENDENT");
-        if (std::all_of(keys.begin(), keys.end(), [&](const QString& k) { return Holds(doneFlows, k); })) {
-            next = name;
-            return true;
-        }
-    }
-    return false;
+    return TFlowOrder().NextFlow(flowNames, doneFlows, next);
 }
 
 void TTransferRun::Skip() {
@@ -121,7 +109,8 @@ void TTransferRun::RunTransfer(const QStringList& flowNames) {
     copy_.RowsRead = 0;
     UpdateFlowCounts();
     QString name;
-    bool more = NextFlow(flowNames, done, name);
+    TFlowOrder order;
+    bool more = order.NextFlow(flowNames, done, name);
     view_.SetLabel("LFailed", "Failed insert on 0 records.");
     while (more) {
         if (canceled_)
@@ -132,7 +121,7 @@ void TTransferRun::RunTransfer(const QStringList& flowNames) {
         UpdateFlowCounts();
         if (copy_.Failed > 0 && options_.ShowTransferSummary())
             ShowInfo(QString("%1 - Failed insert on %2 records.").arg(name).arg(copy_.Failed));
-        more = NextFlow(flowNames, done, name);
+        more = order.NextFlow(flowNames, done, name);
         if (more)
             view_.SetLabel("LFailed", "Failed insert on 0 records.");
         view_.Pump();
