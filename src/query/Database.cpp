@@ -260,6 +260,58 @@ struct TColumnData {
 
 constexpr size_t textChunkChars = 4096;
 
+// psqlODBC's own connection attributes: whether a SELECT is read through a cursor, and how many
+// rows each read of that cursor brings.
+constexpr SQLINTEGER psqlUseDeclareFetch = 65539;
+constexpr SQLINTEGER psqlFetch = 65541;
+constexpr SQLULEN portionRows = 1000;
+
+bool IsPsqlOdbc(SQLHDBC dbc) {
+    SQLWCHAR name[128] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &bytes)))
+        return false;
+    const QString driver =
+        FromW(name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name) - 1)));
+    return driver.startsWith("psqlodbc", Qt::CaseInsensitive);
+}
+
+// Turns psqlODBC's cursor reading on for the statements executed while it lives, and back to what
+// the data source says afterwards. Only the statement whose rows a transfer walks asks for it: an
+// open cursor holds a transaction open on its connection, which other statements there must not
+// run inside.
+class TPortionScope {
+public:
+    TPortionScope(SQLHDBC dbc, bool wanted) {
+        if (!wanted)
+            return;
+        SQLULEN declare = 0, fetch = 0;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc, psqlUseDeclareFetch, &declare, 0, nullptr)) ||
+            !SQL_SUCCEEDED(SQLGetConnectAttrW(dbc, psqlFetch, &fetch, 0, nullptr)))
+            return;
+        if (declare != 0)
+            return; // the data source reads through cursors already
+        if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)))
+            return;
+        dbc_ = dbc;
+        fetch_ = fetch;
+        if (fetch < portionRows)
+            SQLSetConnectAttrW(dbc, psqlFetch, reinterpret_cast<SQLPOINTER>(portionRows), 0);
+    }
+    ~TPortionScope() {
+        if (!dbc_)
+            return;
+        SQLSetConnectAttrW(dbc_, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+        SQLSetConnectAttrW(dbc_, psqlFetch, reinterpret_cast<SQLPOINTER>(fetch_), 0);
+    }
+    TPortionScope(const TPortionScope&) = delete;
+    TPortionScope& operator=(const TPortionScope&) = delete;
+
+private:
+    SQLHDBC dbc_ = nullptr;
+    SQLULEN fetch_ = 0;
+};
+
 } // namespace
 
 // ---- TDatabase
@@ -320,6 +372,7 @@ void TDatabase::Open() {
         throw EDatabaseError(text);
     }
     dbc_ = dbc;
+    cursorOnRequest_ = IsPsqlOdbc(dbc);
 }
 
 void TDatabase::Close() {
@@ -607,7 +660,11 @@ struct TQuery::TImpl {
                 FailStatement(rc, "Binding a parameter");
         }
 
-        const SQLRETURN rc = SQLExecDirectW(stmt, W(text), SQLINTEGER(text.size()));
+        SQLRETURN rc;
+        {
+            TPortionScope portions(target->Handle(), query.ReadInPortions && target->cursorOnRequest_);
+            rc = SQLExecDirectW(stmt, W(text), SQLINTEGER(text.size()));
+        }
         if (rc == SQL_NO_DATA)
             return 0;
         if (!SQL_SUCCEEDED(rc))
@@ -698,8 +755,12 @@ void TQuery::Next() {
     if (d_->eof)
         return;
     d_->bof = false;
-    if (!d_->cursorOpen || !d_->FetchRow())
-        d_->eof = true; // the last row's values stay readable
+    if (!d_->cursorOpen || !d_->FetchRow()) {
+        // The last row's values stay readable; the cursor (and what the engine holds for it, a
+        // transaction among them) is let go at once.
+        d_->eof = true;
+        d_->CloseCursor();
+    }
 }
 
 // Forward-only: the rest of the rows is dropped rather than read, so skipping a large table costs nothing.

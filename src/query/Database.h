@@ -73,6 +73,9 @@ public:
     void* Handle(); // SQLHDBC, for the query implementation
 private:
     friend class TQuery;
+    // The driver reads a whole result into memory unless told per statement to read it through a
+    // cursor (PostgreSQL's psqlODBC).
+    bool cursorOnRequest_ = false;
     QString ConnectionString(const QString& userName, const QString& password) const;
     void* dbc_ = nullptr;
     // Queries holding a statement on this connection; closing the connection releases them first.
@@ -121,6 +124,9 @@ public:
     QString DatabaseName;
     // Statement lines, sent joined with line breaks.
     QStringList SQL;
+    // A result too large to hold: read from the server in portions where the driver would otherwise
+    // load it whole.
+    bool ReadInPortions = false;
 
     // Parameters (":NAME" markers of the statement text), refreshed from SQL on demand.
     std::vector<TParam>& Params();
