@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
+#include "query/ServerWait.h"
 #include "support/DBgesloKELVO.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
@@ -37,6 +38,8 @@ QString TD::SettingsFile() {
 
 void TD::ConnectionSequence() {
     Scripting = IniReadString(SettingsFile(), "GENERAL", "SCRIPTING", "Y") == "Y";
+    if (const QString problems = ReadTimeLimits(SettingsFile()); !problems.isEmpty())
+        ShowMessage(problems);
     try {
         if (!Scripting)
             DBD.Open();

@@ -1,5 +1,6 @@
 #include "query/Database.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <langinfo.h>
 #include <locale.h>
@@ -28,8 +29,8 @@ QString FromW(const SQLWCHAR* p, qsizetype length) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), length);
 }
 
-// The engine's own diagnostic texts, one line per record.
-QString Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+// The engine's own diagnostic texts, one line per record, and their SQLSTATEs.
+QString Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QStringList* states = nullptr) {
     QStringList lines;
     std::vector<SQLWCHAR> message(1024);
     SQLWCHAR state[6];
@@ -46,6 +47,8 @@ QString Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         if (!SQL_SUCCEEDED(rc))
             break;
         lines << FromW(message.data(), length);
+        if (states)
+            *states << FromW(state, 5);
     }
     return lines.join('\n');
 }
@@ -119,15 +122,22 @@ public:
     SQLHSTMT h = SQL_NULL_HSTMT;
 };
 
-// Runs the rest of a batch, so errors of its later statements are raised too.
-void DrainResults(SQLHSTMT stmt) {
-    for (;;) {
-        const SQLRETURN rc = SQLMoreResults(stmt);
-        if (rc == SQL_NO_DATA)
-            return;
-        if (!SQL_SUCCEEDED(rc))
-            Fail(SQL_HANDLE_STMT, stmt, rc, "Executing the statement");
-    }
+// Whether a failure means the connection itself broke: SQLSTATE class 08 (connection exception), the
+// server ending the session (57P01-57P03), or a driver that says so only in words.
+bool BrokenConnection(const QStringList& states, const QString& text) {
+    for (const QString& state : states)
+        if (state.startsWith("08") || state == "57P01" || state == "57P02" || state == "57P03")
+            return true;
+    static const char* const phrases[] = {"connection is down",
+                                          "connection lost",
+                                          "connection dead",
+                                          "server closed the connection",
+                                          "no connection to the server",
+                                          "terminating connection",
+                                          "lost connection",
+                                          "server has gone away"};
+    return std::any_of(std::begin(phrases), std::end(phrases),
+                       [&](const char* p) { return text.contains(QLatin1String(p), Qt::CaseInsensitive); });
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -357,22 +367,56 @@ void TDatabase::Open() {
         if (!Answerer().Login(DatabaseName, userName, password))
             throw EDatabaseError(QString("Login to database %1 was cancelled.").arg(DatabaseName));
     }
+    Connect(userName, password);
+}
+
+void TDatabase::Connect(const QString& userName, const QString& password) {
     const QString connection = ConnectionString(userName, password);
+    const TTimeLimits& limits = TimeLimits();
 
     TUtf8CodesetScope utf8;
     SQLHDBC dbc = SQL_NULL_HDBC;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc);
     if (!SQL_SUCCEEDED(rc))
         Fail(SQL_HANDLE_ENV, Environment(), rc, "Allocating a connection");
+    // Both limits are hints a driver may not know (the SQLite driver has no login, the PostgreSQL
+    // driver takes the login limit and ignores the other): refusing one is no error, as the statement
+    // limit is kept by the program's own wait in any case.
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(limits.LoginSeconds)),
+                      0);
+    SQLSetConnectAttr(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(SQLULEN(limits.StatementSeconds)), 0);
+    const std::vector<TSocket> before = OpenSockets();
+    const QDateTime started = QDateTime::currentDateTimeUtc();
     rc = SQLDriverConnectW(dbc, nullptr, W(connection), SQLSMALLINT(connection.size()), nullptr, 0, nullptr,
                            SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-        const QString text = ErrorText(SQL_HANDLE_DBC, dbc, rc, "Connecting");
+        QString text = ErrorText(SQL_HANDLE_DBC, dbc, rc, "Connecting");
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        const qint64 waited = started.msecsTo(QDateTime::currentDateTimeUtc());
+        if (limits.LoginSeconds > 0 && waited >= limits.LoginSeconds * 900LL)
+            text = QString("The server of database %1 did not answer the login within %2 seconds "
+                           "(LOGIN_TIMEOUT in TransferSettings.ini).\n")
+                       .arg(DatabaseName)
+                       .arg(limits.LoginSeconds) +
+                   text;
         throw EDatabaseError(text);
     }
     dbc_ = dbc;
     cursorOnRequest_ = IsPsqlOdbc(dbc);
+    lost_ = false;
+    sockets_ = NewSockets(before, OpenSockets());
+    hasLogin_ = true;
+    loginUser_ = userName;
+    loginPassword_ = password;
+}
+
+void TDatabase::Reopen() {
+    Close();
+    if (hasLogin_)
+        Connect(loginUser_, loginPassword_);
+    else
+        Open();
 }
 
 void TDatabase::Close() {
@@ -388,24 +432,64 @@ void TDatabase::Close() {
     }
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     dbc_ = nullptr;
+    lost_ = false;
+    sockets_.clear();
 }
 
 bool TDatabase::Connected() const {
     return dbc_ != nullptr;
 }
 
+bool TDatabase::Lost() const {
+    return dbc_ && lost_;
+}
+
 void* TDatabase::Handle() {
     return dbc_;
 }
 
+TWaitResult TDatabase::Wait(void* stmt, const std::function<short()>& call) {
+    const TWaitResult wait = WaitForServer(stmt, sockets_, call);
+    if (wait.SocketsShut)
+        lost_ = true;
+    return wait;
+}
+
+EDatabaseError TDatabase::StatementError(void* stmt, short rc, const char* action, const TWaitResult& wait) {
+    QStringList states;
+    QString text = stmt ? Diagnostics(SQL_HANDLE_STMT, stmt, &states) : QString();
+    if (text.isEmpty())
+        text = ErrorText(SQL_HANDLE_STMT, nullptr, rc, action);
+    if (BrokenConnection(states, text))
+        lost_ = true;
+    const QString end = WaitEndText(wait);
+    if (!end.isEmpty())
+        text = end + '\n' + text;
+    return EDatabaseError(text, lost_ || wait.SocketsShut);
+}
+
+// Runs the rest of a batch, so errors of its later statements are raised too.
+void TDatabase::DrainResults(void* stmt) {
+    for (;;) {
+        const TWaitResult wait = Wait(stmt, [stmt] { return SQLMoreResults(stmt); });
+        if (wait.Rc == SQL_NO_DATA)
+            return;
+        if (!SQL_SUCCEEDED(wait.Rc))
+            throw StatementError(stmt, wait.Rc, "Executing the statement", wait);
+    }
+}
+
 void TDatabase::ExecDirect(const QString& statement) {
+    if (Lost())
+        Reopen();
     Open();
     TStatementHandle stmt(dbc_);
-    const SQLRETURN rc = SQLExecDirectW(stmt.h, W(statement), SQLINTEGER(statement.size()));
-    if (rc == SQL_NO_DATA)
+    const TWaitResult wait =
+        Wait(stmt.h, [&] { return SQLExecDirectW(stmt.h, W(statement), SQLINTEGER(statement.size())); });
+    if (wait.Rc == SQL_NO_DATA)
         return;
-    if (!SQL_SUCCEEDED(rc))
-        Fail(SQL_HANDLE_STMT, stmt.h, rc, "Executing the statement");
+    if (!SQL_SUCCEEDED(wait.Rc))
+        throw StatementError(stmt.h, wait.Rc, "Executing the statement", wait);
     DrainResults(stmt.h);
 }
 
@@ -462,11 +546,12 @@ struct TQuery::TImpl {
         cursorOpen = false;
     }
 
-    [[noreturn]] void FailStatement(SQLRETURN rc, const char* action) {
-        const QString text = ErrorText(SQL_HANDLE_STMT, stmt, rc, action);
+    [[noreturn]] void FailStatement(SQLRETURN rc, const char* action, const TWaitResult& wait = {}) {
+        EDatabaseError error = db ? db->StatementError(stmt, rc, action, wait)
+                                  : EDatabaseError(ErrorText(SQL_HANDLE_STMT, stmt, rc, action));
         CloseCursor();
         ResetState();
-        throw EDatabaseError(text);
+        throw error;
     }
 
     void ReadText(SQLUSMALLINT column, TColumnData& data) {
@@ -486,8 +571,12 @@ struct TQuery::TImpl {
             const bool truncated =
                 rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
             if (!truncated) {
-                data.raw.append(reinterpret_cast<const QChar*>(chunk.data()),
-                                indicator / SQLLEN(sizeof(SQLWCHAR)));
+                // MariaDB's driver reports some Hebrew texts a few characters short while it writes them
+                // whole: the text ends at its terminator, never before the length reported.
+                size_t length = std::min(size_t(indicator) / sizeof(SQLWCHAR), chunk.size() - 1);
+                while (length + 1 < chunk.size() && chunk[length] != 0)
+                    ++length;
+                data.raw.append(reinterpret_cast<const QChar*>(chunk.data()), qsizetype(length));
                 break;
             }
             if (first && indicator != SQL_NO_TOTAL)
@@ -544,11 +633,12 @@ struct TQuery::TImpl {
 
     // The hot path of every transfer: one fetch, then each column into its reused buffer.
     bool FetchRow() {
-        const SQLRETURN rc = SQLFetch(stmt);
-        if (rc == SQL_NO_DATA)
+        const SQLHSTMT h = stmt;
+        const TWaitResult wait = db->Wait(h, [h] { return SQLFetch(h); });
+        if (wait.Rc == SQL_NO_DATA)
             return false;
-        if (!SQL_SUCCEEDED(rc))
-            FailStatement(rc, "Fetching a row");
+        if (!SQL_SUCCEEDED(wait.Rc))
+            FailStatement(wait.Rc, "Fetching a row", wait);
         for (size_t i = 0; i < columns.size(); ++i) {
             TColumnData& data = columns[i];
             const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
@@ -624,6 +714,8 @@ struct TQuery::TImpl {
         TDatabase* target = FindDatabase(query.DatabaseName);
         if (!target)
             throw EDatabaseError(QString("No database connection is named '%1'.").arg(query.DatabaseName));
+        if (target->Lost())
+            target->ReopenForStatement();
         target->Open();
         if (target != db || !stmt) {
             query.ReleaseStatement();
@@ -660,15 +752,16 @@ struct TQuery::TImpl {
                 FailStatement(rc, "Binding a parameter");
         }
 
-        SQLRETURN rc;
+        const SQLHSTMT h = stmt;
+        TWaitResult wait;
         {
-            TPortionScope portions(target->Handle(), query.ReadInPortions && target->cursorOnRequest_);
-            rc = SQLExecDirectW(stmt, W(text), SQLINTEGER(text.size()));
+            TPortionScope portions(db->Handle(), query.ReadInPortions && db->cursorOnRequest_);
+            wait = db->Wait(h, [h, &text] { return SQLExecDirectW(h, W(text), SQLINTEGER(text.size())); });
         }
-        if (rc == SQL_NO_DATA)
+        if (wait.Rc == SQL_NO_DATA)
             return 0;
-        if (!SQL_SUCCEEDED(rc))
-            FailStatement(rc, "Executing the statement");
+        if (!SQL_SUCCEEDED(wait.Rc))
+            FailStatement(wait.Rc, "Executing the statement", wait);
         cursorOpen = true;
         SQLSMALLINT count = 0;
         const SQLRETURN described = SQLNumResultCols(stmt, &count);
@@ -677,6 +770,16 @@ struct TQuery::TImpl {
         return count;
     }
 };
+
+void TDatabase::ReopenForStatement() {
+    for (const TQuery* client : clients_)
+        if (client->d_->active)
+            throw EDatabaseError(QString("The connection to database %1 was lost while a result was still "
+                                         "being read on it.")
+                                     .arg(DatabaseName),
+                                 true);
+    Reopen();
+}
 
 TQuery::TQuery() : d_(std::make_unique<TImpl>()) {}
 
@@ -719,7 +822,7 @@ void TQuery::ExecSQL() {
     d_->Execute(*this);
     if (d_->cursorOpen) {
         try {
-            DrainResults(d_->stmt);
+            d_->db->DrainResults(d_->stmt);
         } catch (...) {
             d_->CloseCursor();
             throw;

@@ -9,11 +9,16 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "query/ServerWait.h"
 
 // Raised for every engine failure; the message is the engine's own text.
 class EDatabaseError : public EKelvoError {
 public:
     using EKelvoError::EKelvoError;
+    EDatabaseError(QString message, bool connectionLost)
+        : EKelvoError(std::move(message)), ConnectionLost(connectionLost) {}
+    // The connection broke: the statement's fate is unknown and the connection needs reopening.
+    bool ConnectionLost = false;
 };
 
 enum class TFieldType {
@@ -66,6 +71,10 @@ public:
     void Open();
     void Close();
     bool Connected() const;
+    // Open, but its server connection broke (the engine said so, or a wait had to cut it).
+    bool Lost() const;
+    // Connects anew with the login of the last successful open, asking nothing (the first open asks).
+    void Reopen();
 
     // Runs a statement without result set (used by the few callers that hold no query).
     void ExecDirect(const QString& statement);
@@ -77,7 +86,19 @@ private:
     // cursor (PostgreSQL's psqlODBC).
     bool cursorOnRequest_ = false;
     QString ConnectionString(const QString& userName, const QString& password) const;
+    void Connect(const QString& userName, const QString& password);
+    // Reopens a lost connection unless a query still reads a result on it, which reopening would end.
+    void ReopenForStatement();
+    // The error of a failed call on one of this connection's statements; marks the connection lost
+    // when the failure says it broke.
+    EDatabaseError StatementError(void* stmt, short rc, const char* action, const TWaitResult& wait);
+    TWaitResult Wait(void* stmt, const std::function<short()>& call);
+    void DrainResults(void* stmt);
     void* dbc_ = nullptr;
+    bool lost_ = false;
+    bool hasLogin_ = false;
+    QString loginUser_, loginPassword_;
+    std::vector<TSocket> sockets_; // the sockets the driver opened for this connection
     // Queries holding a statement on this connection; closing the connection releases them first.
     std::vector<TQuery*> clients_;
 };

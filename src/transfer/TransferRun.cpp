@@ -9,9 +9,11 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "query/ServerWait.h"
 #include "support/Answerer.h"
 #include "support/EnDial3.h"
 #include "transfer/FlowOrder.h"
+#include "transfer/LostConnection.h"
 #include "transfer/TransferFiles.h"
 
 namespace {
@@ -34,9 +36,11 @@ bool TTransferRun::NextFlow(const QStringList& flowNames, const QStringList& don
     return TFlowOrder().NextFlow(flowNames, doneFlows, next);
 }
 
+// Taken up by the row loop: a press while a statement waits on its server must not touch a cursor that
+// the waiting call may be using.
 void TTransferRun::Skip() {
     if (q_.QS.Active())
-        q_.QS.Last();
+        skipRequested_ = true;
 }
 
 void TTransferRun::UpdateFlowCounts() {
@@ -76,6 +80,11 @@ void TTransferRun::Timer1Timer() {
 
 void TTransferRun::RunTransfer(const QStringList& flowNames) {
     active_ = true;
+    // While a statement waits on its server the window stays alive, and Cancel ends the wait.
+    const TWaitHookScope waitHook([this] {
+        view_.Pump();
+        return canceled_;
+    });
     struct TEnd {
         TTransferRun& run;
         ~TEnd() {
@@ -158,12 +167,17 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
 
     const TScriptTarget target{settings_.Scripting, ExportFile, settings_.ContractFilter(),
                                settings_.DestDatabase};
+    skipRequested_ = false;
     RunInitScripts(name, settings_.SourceDatabase, q_.Tbl, target);
     copy_.OpenFlowData(flow);
     lastTick_ = Now();
 
     const QString logFile = ProgramDir() + "Transfer.log";
     while (!q_.QS.Eof()) {
+        if (skipRequested_) {
+            q_.QS.Last();
+            continue;
+        }
         if (canceled_) {
             AppendLogLine(logFile, QString("%1 User canceled. Transfered: %2 Failed: %3 Duration: %4-%5")
                                        .arg(name)
@@ -172,7 +186,8 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
                                        .arg(FormatHhNnSs(logStart), FormatHhNnSs(Now())));
             return false;
         }
-        if (copy_.CopyRow() == TRowResult::Stop)
+        if (CopyRowReopening(copy_, name, settings_.SourceDatabase, settings_.DestDatabase, canceled_) ==
+            TRowResult::Stop)
             return false;
         if (counted && copy_.RowsRead % 100 == 0)
             Estimate();

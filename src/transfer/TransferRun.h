@@ -65,6 +65,7 @@ private:
     TRunOptions options_;
     TRecordCopy copy_;
     bool canceled_ = false;
+    bool skipRequested_ = false;
     bool active_ = false;
     double runStart_ = 0;
     double flowStart_ = 0;

@@ -1,4 +1,4 @@
-// Connections, login, errors, the forward cursor, parameters and text fidelity over both drivers.
+// Connections, login, errors, the forward cursor, parameters and text fidelity on every engine.
 #include <QLocale>
 
 #include "platform/Regional.h"
@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "fixtures/Engines.h"
 #include "fixtures/Printers.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
@@ -60,13 +61,10 @@ void CheckTextRoundTrip(const QString& dsn, const QString& memoType) {
     EXPECT_EQ(q->FieldByName("m").AsString(), longText);
 }
 
-TEST(Database, TextWithNonAsciiLettersRoundTripsUnchanged) {
-    TestEnv::ResetSqlite("KelvoLite");
-    CheckTextRoundTrip("KelvoLite", "text");
-    if (!TestEnv::PostgresConfigured())
-        return;
-    TestEnv::ResetPostgres();
-    CheckTextRoundTrip("KelvoPg", "text");
+class DatabaseConnectionOn : public TEngineTest {};
+
+TEST_P(DatabaseConnectionOn, TextWithNonAsciiLettersRoundTripsUnchanged) {
+    CheckTextRoundTrip(Dsn(), Type("memo"));
 }
 
 TEST(Database, TextSurvivesAProcessLocaleThatIsNotUtf8) {
@@ -89,23 +87,49 @@ TEST(Database, TextSurvivesAProcessLocaleThatIsNotUtf8) {
     EXPECT_EQ(read, letters);
 }
 
-TEST(Database, ErrorsCarryTheEnginesMessage) {
-    TestEnv::ResetSqlite("KelvoLite");
-    auto lite = OpenTestDatabase("KelvoLite", "Lite");
-    auto q = Query("Lite", "selec 1");
-    EXPECT_TRUE(ErrorOf([&] { q->Open(); }).contains("syntax error"));
+// What each engine says about a syntax error, a missing table and a duplicate key.
+struct TEngineErrors {
+    QString syntax, missingTable, duplicateKey;
+};
+
+TEngineErrors ErrorsOf(TEngine engine) {
+    switch (engine) {
+    case TEngine::SQLite:
+        return {"syntax error", "no such table: nosuch", "UNIQUE constraint failed"};
+    case TEngine::PostgreSQL:
+        return {"syntax error at or near \"selec\"", "relation \"nosuch\" does not exist",
+                "duplicate key value violates unique constraint"};
+    case TEngine::MariaDB:
+        return {"You have an error in your SQL syntax", ".nosuch' doesn't exist", "Duplicate entry '1'"};
+    }
+    return {};
+}
+
+TEST_P(DatabaseConnectionOn, ErrorsCarryTheEnginesMessage) {
+    const TEngineErrors says = ErrorsOf(Engine());
+    auto db = OpenTestDatabase(Dsn(), "Engine");
+    auto q = Query("Engine", "selec 1");
+    EXPECT_TRUE(ErrorOf([&] { q->Open(); }).contains(says.syntax));
     EXPECT_FALSE(q->Active());
     q->SQL = QStringList{"select * from nosuch"};
-    EXPECT_TRUE(ErrorOf([&] { q->Open(); }).contains("no such table: nosuch"));
-    EXPECT_TRUE(ErrorOf([&] { lite->ExecDirect("insert into nosuch values (1)"); }).contains("nosuch"));
+    EXPECT_TRUE(ErrorOf([&] { q->Open(); }).contains(says.missingTable));
+    EXPECT_TRUE(ErrorOf([&] { q->ExecSQL(); }).contains(says.missingTable));
+    EXPECT_TRUE(ErrorOf([&] { db->ExecDirect("insert into nosuch values (1)"); }).contains("nosuch"));
 
     // A statement without result set runs, then Open says why it cannot stand on a row.
-    q->SQL = QStringList{"create table made (k int)"};
+    q->SQL = QStringList{"create table made (k int primary key)"};
     EXPECT_EQ(ErrorOf([&] { q->Open(); }), "The statement returned no result set.");
-    q->SQL = QStringList{"select count(*) from made"};
+    db->ExecDirect("insert into made values (1)");
+    q->SQL = QStringList{"insert into made values (1)"};
+    const QString duplicate = ErrorOf([&] { q->ExecSQL(); });
+    EXPECT_TRUE(duplicate.contains(says.duplicateKey)) << duplicate.toStdString();
+    // The error left the statement handle usable.
+    q->SQL = QStringList{"select count(*) as n from made"};
     q->Open();
-    EXPECT_EQ(q->Fields(0).AsInteger(), 0);
+    EXPECT_EQ(q->FieldByName("N").AsInteger(), 1);
+}
 
+TEST(Database, UnknownDataSourcesAndConnectionNamesAreRefused) {
     TDatabase missing;
     missing.DatabaseName = "Missing";
     missing.AliasName = "NoSuchDsn";
@@ -113,23 +137,6 @@ TEST(Database, ErrorsCarryTheEnginesMessage) {
     EXPECT_FALSE(missing.Connected());
     EXPECT_EQ(ErrorOf([&] { Query("Nowhere", "select 1")->Open(); }),
               "No database connection is named 'Nowhere'.");
-
-    if (!TestEnv::PostgresConfigured())
-        return;
-    TestEnv::ResetPostgres();
-    auto pg = OpenTestDatabase("KelvoPg", "Pg");
-    auto p = Query("Pg", "selec 1");
-    EXPECT_TRUE(ErrorOf([&] { p->Open(); }).contains("syntax error at or near \"selec\""));
-    p->SQL = QStringList{"select * from nosuch"};
-    EXPECT_TRUE(ErrorOf([&] { p->ExecSQL(); }).contains("relation \"nosuch\" does not exist"));
-    pg->ExecDirect("create table k (id int primary key)");
-    pg->ExecDirect("insert into k values (1)");
-    p->SQL = QStringList{"insert into k values (1)"};
-    EXPECT_TRUE(ErrorOf([&] { p->ExecSQL(); }).contains("duplicate key value violates unique constraint"));
-    // The error left the statement handle usable.
-    p->SQL = QStringList{"select count(*) as n from k"};
-    p->Open();
-    EXPECT_EQ(p->FieldByName("N").AsInteger(), 1);
 }
 
 TEST(Database, QueriesOpenTheirConnectionOnDemandWithItsLoginBehaviour) {
@@ -170,18 +177,19 @@ TEST(Database, QueriesOpenTheirConnectionOnDemandWithItsLoginBehaviour) {
     EXPECT_EQ(FindDatabase("Lazy"), nullptr);
 }
 
-TEST(Database, PostgresLoginOffersTheDataSourceUserAndPassesCredentials) {
-    if (!TestEnv::PostgresConfigured())
-        return;
+TEST_P(DatabaseConnectionOn, LoginOffersTheDataSourceUserAndPassesCredentials) {
+    if (Is(TEngine::SQLite))
+        GTEST_SKIP() << "SQLite has no users";
+    const QString user = qEnvironmentVariable(Is(TEngine::PostgreSQL) ? "KELVO_PG_USER" : "KELVO_MARIA_USER");
     TDatabase db;
-    db.DatabaseName = "PgLogin";
-    db.AliasName = "KelvoPg";
+    db.DatabaseName = "Login";
+    db.AliasName = Dsn();
     db.LoginPrompt = true;
     {
         TLoginRecorder answers;
-        answers.AnswerLogin(std::pair<QString, QString>(qEnvironmentVariable("KELVO_PG_USER"), ""));
+        answers.AnswerLogin(std::pair<QString, QString>(user, ""));
         db.Open();
-        EXPECT_EQ(answers.offeredUser, qEnvironmentVariable("KELVO_PG_USER"));
+        EXPECT_EQ(answers.offeredUser, user);
     }
     db.Close();
 
@@ -189,7 +197,8 @@ TEST(Database, PostgresLoginOffersTheDataSourceUserAndPassesCredentials) {
     db.LoginPrompt = false;
     db.Params = QStringList{"USER NAME=nobody", "PASSWORD=x"};
     const QString refused = ErrorOf([&] { db.Open(); });
-    EXPECT_TRUE(refused.contains("\"nobody\"")) << refused.toStdString();
+    EXPECT_TRUE(refused.contains(Is(TEngine::PostgreSQL) ? "\"nobody\"" : "'nobody'"))
+        << refused.toStdString();
     EXPECT_FALSE(db.Connected());
 }
 
@@ -303,5 +312,7 @@ TEST(Database, ConversionErrorsNameTheValue) {
     EXPECT_DOUBLE_EQ(q->Fields(3).AsFloat(), 1.5);
     ResetRegionalLocaleForTests();
 }
+
+KELVO_ON_EVERY_ENGINE(DatabaseConnectionOn);
 
 } // namespace

@@ -1,0 +1,241 @@
+#include "query/ServerWait.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <dirent.h>
+#include <exception>
+#include <mutex>
+#include <sql.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include "platform/IniFile.h"
+#include "query/Database.h"
+
+namespace {
+
+TTimeLimits& Limits() {
+    static TTimeLimits limits;
+    return limits;
+}
+
+std::function<bool()>& Hook() {
+    static std::function<bool()> hook;
+    return hook;
+}
+
+// The program is single-threaded by design, and stays so for everything but this: the one ODBC call
+// that waits on a server runs here, so the user-interface thread can pump messages, keep the time
+// limit and cancel it. Nothing else (no Qt object, no program state) is touched on this thread; the
+// caller reads the call's diagnostics after it returned. Created once and never destroyed, so no
+// static destruction can pull the condition variables from under it at exit.
+class TWaitThread {
+public:
+    static TWaitThread& Instance() {
+        static TWaitThread* thread = new TWaitThread;
+        return *thread;
+    }
+
+    void Post(const std::function<short()>& call) {
+        std::lock_guard lock(mutex_);
+        call_ = &call;
+        done_ = false;
+        posted_.notify_one();
+    }
+
+    // True when the call has returned; its result is then in rc.
+    bool WaitDone(std::chrono::milliseconds timeout, short& rc) {
+        std::unique_lock lock(mutex_);
+        if (!finished_.wait_for(lock, timeout, [this] { return done_; }))
+            return false;
+        rc = rc_;
+        return true;
+    }
+
+private:
+    TWaitThread() {
+        std::thread([this] { Loop(); }).detach();
+    }
+
+    void Loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            posted_.wait(lock, [this] { return call_ != nullptr; });
+            const std::function<short()>* call = call_;
+            lock.unlock();
+            const short rc = (*call)();
+            lock.lock();
+            call_ = nullptr;
+            rc_ = rc;
+            done_ = true;
+            finished_.notify_one();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable posted_, finished_;
+    const std::function<short()>* call_ = nullptr;
+    bool done_ = false;
+    short rc_ = 0;
+};
+
+bool waiting = false; // touched by the user-interface thread only
+
+bool SameSocket(const TSocket& socket) {
+    struct stat st {};
+    return fstat(socket.Fd, &st) == 0 && S_ISSOCK(st.st_mode) && st.st_ino == socket.Inode;
+}
+
+} // namespace
+
+void SetTimeLimits(const TTimeLimits& limits) {
+    Limits() = limits;
+}
+
+const TTimeLimits& TimeLimits() {
+    return Limits();
+}
+
+bool ParseLimitSeconds(const QString& text, int& seconds) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 0)
+        return false;
+    seconds = value;
+    return true;
+}
+
+QString ReadTimeLimits(const QString& settingsFile) {
+    TTimeLimits limits;
+    QStringList problems;
+    const std::pair<const char*, int*> keys[] = {{"LOGIN_TIMEOUT", &limits.LoginSeconds},
+                                                 {"QUERY_TIMEOUT", &limits.StatementSeconds}};
+    for (const auto& [key, seconds] : keys) {
+        const QString text = IniReadString(settingsFile, "GENERAL", key, "");
+        if (!text.trimmed().isEmpty() && !ParseLimitSeconds(text, *seconds))
+            problems << QString(
+                            "%1: %2=%3 is not a whole number of seconds (0 for no limit); the limit stays "
+                            "%4 seconds.")
+                            .arg(QFileInfo(settingsFile).fileName(), key, text)
+                            .arg(*seconds);
+    }
+    SetTimeLimits(limits);
+    return problems.join('\n');
+}
+
+TWaitHookScope::TWaitHookScope(std::function<bool()> hook) : previous_(std::move(Hook())) {
+    Hook() = std::move(hook);
+}
+
+TWaitHookScope::~TWaitHookScope() {
+    Hook() = std::move(previous_);
+}
+
+std::vector<TSocket> OpenSockets() {
+    std::vector<TSocket> sockets;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir)
+        return sockets;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+            continue;
+        const int fd = atoi(entry->d_name);
+        struct stat st {};
+        if (fd != dirfd(dir) && fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode))
+            sockets.push_back({fd, static_cast<unsigned long>(st.st_ino)});
+    }
+    closedir(dir);
+    return sockets;
+}
+
+std::vector<TSocket> NewSockets(const std::vector<TSocket>& before, const std::vector<TSocket>& after) {
+    std::vector<TSocket> added;
+    for (const TSocket& s : after) {
+        const bool old = std::any_of(before.begin(), before.end(),
+                                     [&](const TSocket& b) { return b.Fd == s.Fd && b.Inode == s.Inode; });
+        if (!old)
+            added.push_back(s);
+    }
+    return added;
+}
+
+TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
+                          const std::function<short()>& call) {
+    TWaitResult result;
+    // A file engine has no server that could fall silent: its calls stay on this thread, at no cost.
+    if (sockets.empty()) {
+        result.Rc = call();
+        return result;
+    }
+    if (waiting)
+        throw EDatabaseError("The program is still waiting for the server to answer an earlier statement. "
+                             "Try again when that statement has ended.");
+    waiting = true;
+    struct TReset {
+        ~TReset() { waiting = false; }
+    } reset;
+
+    using namespace std::chrono;
+    TWaitThread& thread = TWaitThread::Instance();
+    thread.Post(call);
+    const auto start = steady_clock::now();
+    const int limit = Limits().StatementSeconds;
+    // The server gets this long to honour a cancel before its connection is cut.
+    constexpr auto cancelGrace = seconds(2);
+    auto forceAt = steady_clock::time_point::max();
+    short rc = 0;
+    // A quick answer, the usual case, is taken without pumping anything.
+    bool done = thread.WaitDone(milliseconds(100), rc);
+    std::exception_ptr hookError;
+    while (!done) {
+        bool cancel = false;
+        // The hook keeps pumping after a cancel too, so the window stays alive until the call returns.
+        // Nothing may leave this loop before the call has returned: it runs on this frame's data.
+        try {
+            cancel = Hook() && Hook()();
+        } catch (...) {
+            hookError = std::current_exception();
+            cancel = true;
+        }
+        const auto now = steady_clock::now();
+        if (result.End == TWaitEnd::Answered) {
+            const bool late = limit > 0 && now - start >= seconds(limit);
+            if (cancel || late) {
+                result.End = cancel ? TWaitEnd::Cancelled : TWaitEnd::LimitReached;
+                // Cancelling from another thread is what SQLCancel is for; the waiting call then
+                // returns with the engine's cancel error.
+                SQLCancel(static_cast<SQLHSTMT>(stmt));
+                forceAt = now + cancelGrace;
+            }
+        } else if (!result.SocketsShut && now >= forceAt) {
+            // A server that does not answer does not honour a cancel either (a paused process, a
+            // dead host): shutting the sockets makes the driver's wait end with a connection error.
+            for (const TSocket& socket : sockets)
+                if (SameSocket(socket))
+                    shutdown(socket.Fd, SHUT_RDWR);
+            result.SocketsShut = true;
+        }
+        done = thread.WaitDone(milliseconds(40), rc);
+    }
+    if (hookError)
+        std::rethrow_exception(hookError);
+    result.Rc = rc;
+    return result;
+}
+
+QString WaitEndText(const TWaitResult& wait) {
+    QString text;
+    if (wait.End == TWaitEnd::LimitReached)
+        text = QString("The server did not answer within %1 seconds (QUERY_TIMEOUT in TransferSettings.ini); "
+                       "the statement was cancelled.")
+                   .arg(Limits().StatementSeconds);
+    else if (wait.End == TWaitEnd::Cancelled)
+        text = "The statement was cancelled while it waited for the server.";
+    if (wait.SocketsShut)
+        text += " The server did not react to the cancel either, so its connection was closed.";
+    return text;
+}

@@ -1,0 +1,158 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <set>
+
+#include "fixtures/OwnPostgres.h"
+#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/TestEnv.h"
+#include "query/Database.h"
+#include "query/ServerWait.h"
+#include "transfer/ui/Transfer.h"
+
+namespace {
+
+constexpr int rowCount = 8;
+constexpr int faultRow = 3;
+
+// A flow of rowCount rows from SQLite into a PostgreSQL server of the test's own, which the test stops,
+// restarts or pauses while the run inserts row faultRow.
+class ServerFaults : public ::testing::Test {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(pg.Running());
+        SetTimeLimits({1, 1});
+        TestEnv::ResetSqlite("KelvoLite");
+        ExecOn("KelvoLite", "create table SRC (ID integer)");
+        for (int i = 1; i <= rowCount; ++i)
+            ExecOn("KelvoLite", QString("insert into SRC values (%1)").arg(i));
+        ExecOn(TOwnPostgres::Dsn(), "create table SRC_D (ID integer)");
+        source = OpenTestDatabase("KelvoLite", "DBSource");
+        dest = OpenTestDatabase(TOwnPostgres::Dsn(), "DBDest");
+        dir.WriteFile("Files/F.INI", "[DATA]\r\nNAME=F\r\n[SOURCE]\r\nNAME=SRC\r\n[TARGET]\r\nNAME=SRC_D\r\n"
+                                     "[FIELDS]\r\nID=ID\r\n");
+    }
+    void TearDown() override { SetTimeLimits(TTimeLimits{}); }
+
+    // Runs flow F through a real progress window; fault acts while row faultRow is inserted. Returns the
+    // message of the error that ended the run, empty when it ended by itself.
+    QString Run(std::function<void(TFTransfer&)> fault) {
+        TRunSettings settings;
+        settings.ContractFilter = [] { return QString("1"); };
+        TRunOptions options;
+        options.StopOnError = [this] { return stopOnError; };
+        auto* window = new TFTransfer(settings, options);
+        int row = 0;
+        window->QT().OnInsert = [&, window](TLangQuery*) {
+            if (++row == faultRow)
+                fault(*window);
+        };
+        QPointer<TFTransfer> guard(window);
+        QString error;
+        try {
+            window->RunTransfer({"F"});
+        } catch (const EKelvoError& e) {
+            error = e.Message();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull()) << "the run releases its window";
+        return error;
+    }
+    int BackendPid() { return QueryRows("DBDest", "select pg_backend_pid()").value(0).toInt(); }
+    std::set<int> Ids(const QStringList& values) {
+        std::set<int> ids;
+        for (const QString& v : values)
+            ids.insert(v.toInt());
+        return ids;
+    }
+    std::set<int> Failed() {
+        QStringList ids;
+        static const QRegularExpression value(R"(values\s*\((\d+)\))");
+        for (auto it = value.globalMatch(QString::fromUtf8(dir.ReadFile("FailedData.sql"))); it.hasNext();)
+            ids << it.next().captured(1);
+        return Ids(ids);
+    }
+    // Every row read is in the destination or in FailedData.sql; returns the rows in the destination.
+    std::set<int> CheckEveryReadRowKept(int rowsRead) {
+        auto check = OpenTestDatabase(TOwnPostgres::Dsn(), "KelvoCheck");
+        const std::set<int> copied = Ids(QueryRows("KelvoCheck", "select ID from SRC_D"));
+        std::set<int> kept = Failed();
+        kept.insert(copied.begin(), copied.end());
+        std::set<int> read;
+        for (int i = 1; i <= rowsRead; ++i)
+            read.insert(i);
+        EXPECT_EQ(kept, read);
+        return copied;
+    }
+    QStringList LogLines() const {
+        QStringList lines = QString::fromUtf8(dir.ReadFile("Transfer.log")).split("\r\n", Qt::SkipEmptyParts);
+        for (QString& l : lines)
+            l = l.left(l.indexOf(" Duration: "));
+        return lines;
+    }
+
+    TOwnPostgres pg;
+    TTempProgramDir dir;
+    std::unique_ptr<TDatabase> source, dest;
+    bool stopOnError = false;
+};
+
+TEST_F(ServerFaults, ServerRestartedMidRunIsReopenedOnceAndTheRunGoesOn) {
+    EXPECT_EQ(Run([this](TFTransfer&) {
+                  pg.Stop();
+                  pg.Start();
+              }),
+              "");
+    EXPECT_EQ(Failed(), std::set<int>{faultRow}); // the statement that met the broken connection
+    EXPECT_EQ(CheckEveryReadRowKept(rowCount).size(), size_t(rowCount - 1));
+    EXPECT_EQ(LogLines(), QStringList{"F Transfered: 7 Failed: 1"});
+}
+
+TEST_F(ServerFaults, ServerStoppedForGoodEndsTheRunNamingFlowAndRow) {
+    const QString error = Run([this](TFTransfer&) { pg.Stop(); });
+    EXPECT_TRUE(
+        error.startsWith("Flow F ended at row 3: the connection to database DBDest was lost and could "
+                         "not be reopened.\n"))
+        << error.toStdString();
+    pg.Start();
+    EXPECT_EQ(Failed(), std::set<int>{faultRow}); // the rows not read are not counted as failed
+    EXPECT_EQ(CheckEveryReadRowKept(faultRow).size(), size_t(faultRow - 1));
+}
+
+TEST_F(ServerFaults, PausedServerEndsTheStatementAfterTheLimitAndTheRunGoesOn) {
+    const int pid = BackendPid();
+    stopOnError = true;
+    TScriptedAnswerer answers;
+    QString asked;
+    answers.AnswerMessageWith([&](const TScriptedAnswerer::TAsked& a) {
+        asked = a.text;
+        return int(mrYes);
+    });
+    EXPECT_EQ(Run([&](TFTransfer&) { pg.Pause(pid); }), "");
+    EXPECT_TRUE(asked.contains("The server did not answer within 1 seconds (QUERY_TIMEOUT in "
+                               "TransferSettings.ini); the statement was cancelled."))
+        << asked.toStdString();
+    pg.Resume(pid); // the paused statement may still end in the destination: it is kept either way
+    EXPECT_TRUE(Failed().count(faultRow));
+    CheckEveryReadRowKept(rowCount);
+}
+
+TEST_F(ServerFaults, CancelActsWhileTheProgramWaitsOnAPausedServer) {
+    SetTimeLimits({1, 0}); // no statement limit: only Cancel can end the wait
+    const int pid = BackendPid();
+    EXPECT_EQ(Run([&](TFTransfer& window) {
+                  pg.Pause(pid);
+                  QTimer::singleShot(200, &window,
+                                     [&window] { window.findChild<QPushButton*>("BitBtn1")->click(); });
+              }),
+              "");
+    EXPECT_EQ(LogLines(), QStringList{"F User canceled. Transfered: 2 Failed: 1"});
+    pg.Resume(pid);
+    CheckEveryReadRowKept(faultRow);
+}
+
+} // namespace
