@@ -1,5 +1,6 @@
 #include "app/Data.h"
 
+#include "app/RunStart.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "query/ServerWait.h"
@@ -36,10 +37,31 @@ QString TD::SettingsFile() {
     return ProgramDir() + "TransferSettings.ini";
 }
 
+namespace {
+
+// A settings value, or its default when the file cannot be read; the operator is told once which file
+// and why. Scripting mode, the default, writes to a file and touches no database.
+QString SettingsValue(const QString& key, const QString& def, bool& told) {
+    try {
+        return IniReadString(TD::SettingsFile(), "GENERAL", key, def);
+    } catch (const std::exception& error) {
+        if (!told)
+            ShowMessage(ErrorMessage(error) + "\n\nThe settings of " + TD::SettingsFile() +
+                        " cannot be read: scripting mode is used and no date format is sent.");
+        told = true;
+        return def;
+    }
+}
+
+} // namespace
+
 void TD::ConnectionSequence() {
-    Scripting = IniReadString(SettingsFile(), "GENERAL", "SCRIPTING", "Y") == "Y";
-    if (const QString problems = ReadTimeLimits(SettingsFile()); !problems.isEmpty())
-        ShowMessage(problems);
+    bool told = false;
+    Scripting = SettingsValue("SCRIPTING", "Y", told) == "Y";
+    if (!told) {
+        if (const QString problems = ReadTimeLimits(SettingsFile()); !problems.isEmpty())
+            ShowMessage(problems);
+    }
     try {
         if (!Scripting)
             DBD.Open();
@@ -53,8 +75,8 @@ void TD::ConnectionSequence() {
         if (AskYesNo("No database connection. Do you want to end application?") == mrYes)
             TerminateRequested = true;
     }
-    FlowsIni = ProgramDir() + "Files/Flows.ini";
-    const QString dateFormat = IniReadString(SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", "");
+    FlowsIni = FlowIndexPath();
+    const QString dateFormat = told ? QString() : SettingsValue("MSSQL_DATEFORMAT", "", told);
     if (!dateFormat.isEmpty() && DBD.Connected() && !Scripting)
         RunGuarded([&] { ApplyDateFormat(dateFormat); });
 }

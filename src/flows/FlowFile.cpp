@@ -70,9 +70,9 @@ TFlowDefinition ReadFlowFile(const QString& file) {
     flow.SourceLines = QStringList{IniReadString(file, "SOURCE", "NAME", "")};
     flow.Sql = IniReadString(file, "DATA", "SQL", "N") == "Y";
     flow.TargetTable = IniReadString(file, "TARGET", "NAME", "");
-    IniReadSectionValues(file, "FIELDS", flow.MapFieldList);
-    IniReadSectionValues(file, "TRANS", flow.TransList);
-    IniReadSectionValues(file, "DEPENDENT", flow.DependentFlows);
+    IniReadSectionValues(file, "FIELDS", flow.MapFieldList, TKeyBudget::Whole);
+    IniReadSectionValues(file, "TRANS", flow.TransList, TKeyBudget::Whole);
+    IniReadSectionValues(file, "DEPENDENT", flow.DependentFlows, TKeyBudget::Whole);
     for (QString& line : flow.DependentFlows)
         line = LineName(line);
     return flow;

@@ -19,3 +19,9 @@ private:
     int helpContext_;
     std::string utf8_;
 };
+
+// A file that could not be written whole; what was written of it has been cut back.
+class EWriteError : public EKelvoError {
+public:
+    using EKelvoError::EKelvoError;
+};

@@ -71,10 +71,20 @@ QString ValueOf(const TLine& line) {
 class TIni {
 public:
     explicit TIni(const QString& path) : path_(path) {
-        exists_ = QFileInfo::exists(ResolvePath(path));
+        const QString resolved = ResolvePath(path);
+        // A folder that cannot be listed would hide its files: that is an error, not "no file". As
+        // with files, one without read permission counts as unreadable also for root.
+        const QFileInfo folder(QFileInfo(resolved).absolutePath());
+        constexpr auto readBits = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        if (folder.isDir() &&
+            (!folder.isReadable() || !folder.isExecutable() || !(folder.permissions() & readBits)))
+            throw EKelvoError(QString("Cannot read the folder \"%1\"").arg(folder.filePath()));
+        exists_ = QFileInfo::exists(resolved);
         if (!exists_)
             return;
         const QString text = ReadTextFile(path);
+        if (text.contains(QChar(0)))
+            throw EKelvoError(QString("The file \"%1\" is not a text file").arg(path));
         eol_ = DetectLineEnd(text);
         const QStringList lines = SplitTextLines(text);
         lines_.reserve(lines.size());
@@ -235,7 +245,7 @@ void CheckValue(const QString& file, const QString& key, const QString& value) {
         throw EKelvoError(QString("The value of key \"%1\" for %2 contains a line break").arg(key, file));
 }
 
-QStringList KeysOf(const TIni& ini, const QString& section) {
+QStringList KeysOf(const TIni& ini, const QString& section, bool whole = false) {
     QStringList keys;
     const qsizetype header = ini.FindSection(section.trimmed());
     if (header < 0)
@@ -247,7 +257,7 @@ QStringList KeysOf(const TIni& ini, const QString& section) {
         if (line.kind != TKind::Key)
             continue;
         const qsizetype cost = qsizetype(line.name.toUcs4().size()) + 1;
-        if (used + cost > kKeyListBudget)
+        if (!whole && used + cost > kKeyListBudget)
             break;
         used += cost;
         keys << line.name;
@@ -266,14 +276,18 @@ QString IniReadString(const QString& file, const QString& section, const QString
     return found < 0 ? def : ValueOf(ini.Line(found));
 }
 
-QStringList IniReadSectionKeys(const QString& file, const QString& section) {
-    return KeysOf(TIni(file), section);
+QStringList IniReadSectionKeys(const QString& file, const QString& section, TKeyBudget budget) {
+    return KeysOf(TIni(file), section, budget == TKeyBudget::Whole);
 }
 
 void IniReadSectionValues(const QString& file, const QString& section, QStringList& list) {
+    IniReadSectionValues(file, section, list, TKeyBudget::Limited);
+}
+
+void IniReadSectionValues(const QString& file, const QString& section, QStringList& list, TKeyBudget budget) {
     list.clear();
     const TIni ini(file);
-    const QStringList keys = KeysOf(ini, section);
+    const QStringList keys = KeysOf(ini, section, budget == TKeyBudget::Whole);
     if (keys.isEmpty())
         return;
     // First value of each key, looked up once, so a large section stays linear.

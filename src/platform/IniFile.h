@@ -10,11 +10,16 @@
 // folder) and replaces the file atomically. A failed write raises "Unable to write to %s".
 // Paths are resolved without regard to letter case.
 
+// Whole: every key, whatever the budget; for files whose every line matters (flow definitions).
+enum class TKeyBudget { Limited, Whole };
+
 QString IniReadString(const QString& file, const QString& section, const QString& key, const QString& def);
 // Keys of a section in file order (the 16384-byte budget applies).
-QStringList IniReadSectionKeys(const QString& file, const QString& section);
+QStringList IniReadSectionKeys(const QString& file, const QString& section,
+                               TKeyBudget budget = TKeyBudget::Limited);
 // Clears list, then one KEY=VALUE line per key; a repeated key yields its first value both times.
 void IniReadSectionValues(const QString& file, const QString& section, QStringList& list);
+void IniReadSectionValues(const QString& file, const QString& section, QStringList& list, TKeyBudget budget);
 void IniWriteString(const QString& file, const QString& section, const QString& key, const QString& value);
 void IniEraseSection(const QString& file, const QString& section);
 // A missing key or file is no error.

@@ -5,6 +5,11 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -68,9 +73,26 @@ void CheckWritable(const QString& given, const QString& target) {
         throw WriteFailure(given);
 }
 
+// As with writing, a file without any read permission counts as unreadable, also for root.
+bool Readable(const QFileInfo& info) {
+    return info.isReadable() &&
+           (info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)) != 0;
+}
+
+struct TWriteFault {
+    QString fileName;
+    qint64 budget = -1;
+};
+
+TWriteFault& WriteFault() {
+    static TWriteFault fault;
+    return fault;
+}
+
 QByteArray ReadBytes(const QString& given, const QString& target) {
     QFile file(target);
-    if (!QFileInfo(target).isFile() || !file.open(QIODevice::ReadOnly))
+    const QFileInfo info(target);
+    if (!info.isFile() || !Readable(info) || !file.open(QIODevice::ReadOnly))
         throw EKelvoError(QString("Cannot open file \"%1\"").arg(given));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -178,13 +200,16 @@ void AppendTextLines(const QString& path, const QStringList& lines) {
         knownUtf8 = true;
     }
 
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    const int fd =
+        ::open(QFile::encodeName(target).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
         throw WriteFailure(path);
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-        throw WriteFailure(path);
+    const bool written = AppendAllOrNothing(fd, bytes, target);
+    const int error = errno;
+    ::close(fd);
+    if (!written)
+        throw EWriteError(QString("Unable to write to %1: %2; the file was cut back to its last whole entry")
+                              .arg(path, SystemErrorText(error)));
     if (knownUtf8)
         KnownUtf8Sizes().insert(target, QFileInfo(target).size());
     else
@@ -193,4 +218,60 @@ void AppendTextLines(const QString& path, const QStringList& lines) {
 
 void AppendTextLine(const QString& path, const QString& line) {
     AppendTextLines(path, QStringList{line});
+}
+
+QString SystemErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+void SetWriteFaultForTests(const QString& fileName, qint64 bytesBeforeFailure) {
+    WriteFault() = {fileName, fileName.isEmpty() ? -1 : bytesBeforeFailure};
+}
+
+bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
+    TWriteFault& fault = WriteFault();
+    qint64 unlimited = -1;
+    qint64& budget = !fault.fileName.isEmpty() && path.endsWith(fault.fileName) ? fault.budget : unlimited;
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    const off_t before = st.st_size;
+    const char* p = bytes.constData();
+    qint64 left = bytes.size();
+    int error = 0;
+    while (left > 0) {
+        qint64 chunk = left;
+        if (budget >= 0 && chunk > budget)
+            chunk = budget;
+        const ssize_t n = chunk > 0 ? ::write(fd, p, size_t(chunk)) : -1;
+        if (chunk == 0)
+            errno = ENOSPC;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            break;
+        }
+        if (budget >= 0)
+            budget -= n;
+        p += n;
+        left -= n;
+    }
+    if (left == 0)
+        return true;
+    // Half a statement glued to the next would load a fraction on replay: nothing of it stays.
+    if (::ftruncate(fd, before) != 0 && error == 0)
+        error = errno;
+    errno = error;
+    return false;
+}
+
+QString TrimControl(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= ' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= ' ')
+        --end;
+    return text.mid(begin, end - begin);
 }

@@ -15,8 +15,11 @@ QString DecodeWindows1250(const QByteArray& bytes);
 QString DecodeText(const QByteArray& bytes);
 // Splits at CR LF, LF and CR. A final line end does not start another line; empty text has no lines.
 QStringList SplitTextLines(const QString& text);
+// Blanks and control characters off both ends, the trim of statement values and script lines.
+QString TrimControl(const QString& text);
 
-// The whole file. Raises "Cannot open file "<path>"" when it is missing or unreadable.
+// The whole file. Raises "Cannot open file "<path>"" when it is missing or unreadable; a file without
+// any read permission counts as unreadable even for a user the system lets read anyway.
 QString ReadTextFile(const QString& path);
 QStringList ReadTextLines(const QString& path);
 
@@ -29,6 +32,19 @@ void WriteTextFile(const QString& path, const QString& text);
 void WriteTextLines(const QString& path, const QStringList& lines, const QString& lineEnd = "\r\n");
 // Appends each line followed by CR LF, creating the file (not its folder) when missing; the file is
 // closed again before returning. Non-ASCII text appended to a Windows-1250 file first turns the file
-// into UTF-8, so the file keeps one encoding and reads back correctly. Failures raise as above.
+// into UTF-8, so the file keeps one encoding and reads back correctly. Failures raise as above. The
+// lines arrive whole or not at all: a write that fails part way (a full disk) cuts the file back to
+// its size before and raises EWriteError.
 void AppendTextLines(const QString& path, const QStringList& lines);
 void AppendTextLine(const QString& path, const QString& line);
+
+// Appends bytes to an open descriptor all or nothing: after a failed or short write the file is cut
+// back to the size it had before. False on failure, with errno set. Every append of the program's
+// logs, failed statements and export file goes through here.
+// path names the file for the test hook below.
+bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path);
+// The text of errno after a failed call.
+QString SystemErrorText(int error);
+// Test hook of a full disk: appends to files whose path ends with fileName fail with ENOSPC once this
+// many more bytes have been written to them; an empty fileName turns it off.
+void SetWriteFaultForTests(const QString& fileName, qint64 bytesBeforeFailure);

@@ -404,6 +404,8 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
     }
     dbc_ = dbc;
     cursorOnRequest_ = IsPsqlOdbc(dbc);
+    static quint64 lastConnectionId = 0;
+    connectionId_ = ++lastConnectionId;
     lost_ = false;
     sockets_ = NewSockets(before, OpenSockets());
     hasLogin_ = true;

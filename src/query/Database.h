@@ -80,6 +80,10 @@ public:
     void ExecDirect(const QString& statement);
 
     void* Handle(); // SQLHDBC, for the query implementation
+    // Unique to each opening of a connection, program-wide; 0 while closed. Lets callers keep what they
+    // learnt of a server for as long as that connection lasts.
+    quint64 ConnectionId() const { return dbc_ ? connectionId_ : 0; }
+
 private:
     friend class TQuery;
     // The driver reads a whole result into memory unless told per statement to read it through a
@@ -95,6 +99,7 @@ private:
     TWaitResult Wait(void* stmt, const std::function<short()>& call);
     void DrainResults(void* stmt);
     void* dbc_ = nullptr;
+    quint64 connectionId_ = 0;
     bool lost_ = false;
     bool hasLogin_ = false;
     QString loginUser_, loginPassword_;

@@ -2,28 +2,18 @@
 
 #include <QtGlobal>
 
+#include "platform/TextFile.h"
 #include "query/SqlLog.h"
 
 namespace {
 
-// Removes leading and trailing blanks and control characters.
-QString TrimText(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool Present(const QString& text) {
-    return !TrimText(text).isEmpty();
+    return !TrimControl(text).isEmpty();
 }
 
-// A composed statement runs even when its log cannot be written; the failure is reported once
-// until a different one occurs, so a broken log directory does not flood the output per row.
-void LogComposed(const QStringList& lines, bool toModifyLog) {
+// A composed statement runs even when its log cannot be written; the failure is returned for the
+// caller to report, and warned once until a different one occurs.
+QString LogComposed(const QStringList& lines, bool toModifyLog) {
     static QString lastReported;
     try {
         LogStatement(lines, toModifyLog);
@@ -33,7 +23,9 @@ void LogComposed(const QStringList& lines, bool toModifyLog) {
             lastReported = message;
             qWarning("Statement log not written: %s", error.what());
         }
+        return message;
     }
+    return QString();
 }
 
 // The text under name in NAME=VALUE lines, ignoring letter case; the first match counts.
@@ -95,7 +87,7 @@ void TLangQuery::AddTail() {
         SQL << "Having " + HavingClause;
     if (Present(OrderByClause))
         SQL << "Order By " + OrderByClause;
-    LogComposed(SQL, false);
+    logError_ = LogComposed(SQL, false);
 }
 
 // The From line shared by the dtMSSql7 and dtMsAccess compositions; present is false when there is
@@ -148,7 +140,7 @@ void TLangQuery::BuildInformixSelect() {
         SQL << word + fd.JoinTable + (i + 1 < n ? ", " : "");
         // The dialect has no ON: the join conditions become part of the condition, for good.
         WhereClause =
-            Present(WhereClause) ? fd.JoinCondition + " AND " + TrimText(WhereClause) : fd.JoinCondition;
+            Present(WhereClause) ? fd.JoinCondition + " AND " + TrimControl(WhereClause) : fd.JoinCondition;
     }
     AddTail();
     ExecSQL();
@@ -176,7 +168,7 @@ void TLangQuery::AddFieldValue(const QString& fieldName, const QString& value, q
         fd.Value = QStringLiteral("NULL");
         fd.ValueKind = 0;
     } else {
-        fd.Value = TrimText(value);
+        fd.Value = TrimControl(value);
     }
 }
 
@@ -202,6 +194,7 @@ void TLangQuery::BuildInsert() {
     if (OnInsert)
         OnInsert(this);
     Close();
+    logError_.clear();
     if (fieldValues_.empty()) {
         SQL.clear();
         throw ESQLError(QString("No column values to insert into %1.").arg(Tables));
@@ -251,7 +244,7 @@ void TLangQuery::BuildInsert() {
         }
     }
 
-    LogComposed(SQL, !scripting_);
+    logError_ = LogComposed(SQL, !scripting_);
 }
 
 void TLangQuery::ExecModify() {

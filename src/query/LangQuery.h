@@ -62,6 +62,8 @@ public:
     const QStringList& ParamValues() const { return paramValues_; }
 
     bool EmptyResult() const { return emptyResult_; }
+    // Why the statement log of the last composed statement could not be written; empty when it was.
+    const QString& LogError() const { return logError_; }
     bool Scripting() const { return scripting_; }
     const QString& ScriptFile() const { return scriptFile_; }
     void SetScripting(bool value);
@@ -97,6 +99,7 @@ private:
     QString columnsLine_;
     QStringList paramValues_;
     bool emptyResult_ = true;
+    QString logError_;
     bool scripting_ = false;
     QString scriptFile_;
 };

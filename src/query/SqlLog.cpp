@@ -13,6 +13,7 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "platform/TextFile.h"
 
 namespace {
 
@@ -253,16 +254,19 @@ void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
     const off_t length = off_t(data.size());
     if (!WriteAll(file.fd, data, 0) || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
         const int error = errno;
+        // Half a statement would pass for the last one: an empty file says nothing wrong.
+        (void)::ftruncate(file.fd, 0);
         OpenFiles().Drop(file);
         throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
     }
 }
 
 void Append(const QString& fileName, const QByteArray& block, TOpenFile& file) {
-    if (!WriteAll(file.fd, block, -1)) {
+    if (!AppendAllOrNothing(file.fd, block, fileName)) {
         const int error = errno;
         OpenFiles().Drop(file);
-        throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
+        throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
+                              .arg(fileName, SystemError(error)));
     }
 }
 
@@ -306,7 +310,12 @@ QString GetLogDir() {
         watched = Native(programDir);
         stamp = Stamp(watched);
     }
-    cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
+    try {
+        cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
+    } catch (const EKelvoError&) {
+        // An unreadable Login.ini (or one that is a folder) means the default folder, as a missing one.
+        cache.value = programDir + "Log/";
+    }
     cache.programDir = programDir;
     cache.watched = watched;
     cache.stamp = stamp;

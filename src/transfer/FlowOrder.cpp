@@ -60,7 +60,7 @@ void TFlowOrder::Read(const QString& name, TEntry& entry) {
     entry.path = QFile::encodeName(ResolvePath(path));
     entry.stamp = StampOf(entry.path);
     entry.keys.clear();
-    for (const QString& key : IniReadSectionKeys(path, "DEPENDENT"))
+    for (const QString& key : IniReadSectionKeys(path, "DEPENDENT", TKeyBudget::Whole))
         entry.keys << key.toCaseFolded();
     const timespec& latest = Before(entry.stamp.mtime, entry.stamp.ctime) ? entry.stamp.ctime : entry.stamp.mtime;
     entry.stale = false;

@@ -1,6 +1,9 @@
 #include "transfer/RecordCopy.h"
 
+#include <algorithm>
+
 #include "flows/FlowFile.h"
+#include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "support/EnDial3.h"
@@ -17,8 +20,8 @@ TFlowData ReadFlowData(const QString& flowName) {
     flow.Source = IniReadString(file, "SOURCE", "NAME", "");
     flow.Target = IniReadString(file, "TARGET", "NAME", "");
     flow.Sql = IniReadString(file, "DATA", "SQL", "N") == "Y";
-    IniReadSectionValues(file, "FIELDS", flow.Fields);
-    IniReadSectionValues(file, "TRANS", flow.Trans);
+    IniReadSectionValues(file, "FIELDS", flow.Fields, TKeyBudget::Whole);
+    IniReadSectionValues(file, "TRANS", flow.Trans, TKeyBudget::Whole);
     return flow;
 }
 
@@ -43,10 +46,65 @@ int TRecordCopy::CountRecords(const QString& source, bool sql) {
     return count;
 }
 
+void TRecordCopy::PointAtDestination() {
+    q_.QF.Close();
+    if (context_.Scripting) {
+        // The destination is not opened in scripting mode: its structure comes from the source.
+        q_.QF.DatabaseName = context_.SourceDatabase;
+        q_.QT.DatabaseName = context_.SourceDatabase;
+    }
+    q_.QF.Columns = "*";
+    q_.QF.FromClause = flow_.Target;
+    q_.QF.OpenSelect();
+}
+
+void TRecordCopy::CheckFlow(const TFlowData& flow) {
+    flow_ = flow;
+    q_.QS.Close();
+    // The source's columns without its rows: the flow's scripts have not run yet.
+    if (!flow.Sql) {
+        q_.QS.Columns = "*";
+        q_.QS.FromClause = flow.Source;
+        q_.QS.WhereClause = "1=0";
+        try {
+            q_.QS.OpenSelect();
+        } catch (...) {
+            q_.QS.WhereClause.clear();
+            throw;
+        }
+        q_.QS.WhereClause.clear();
+    } else {
+        const QString statement = ReplaceFilter(flow.Source, context_.ContractFilter());
+        q_.QS.SQL = QStringList{"Select * From (" + statement + ") KelvoCheck Where 1=0"};
+        try {
+            q_.QS.Open();
+        } catch (const std::exception&) {
+            // Some statements cannot stand in a derived table (an ORDER BY on some engines): then the
+            // statement itself tells its columns.
+            q_.QS.Close();
+            q_.QS.SQL = QStringList{statement};
+            q_.QS.Open();
+        }
+    }
+    struct TClose {
+        TCopyQueries& q;
+        ~TClose() {
+            q.QS.Close();
+            q.QF.Close();
+        }
+    } close{q_};
+    PointAtDestination();
+    ResolveMappings(flow);
+    mappings_.clear();
+}
+
 void TRecordCopy::OpenFlowData(const TFlowData& flow) {
     flow_ = flow;
     RowsRead = 0;
     Failed = 0;
+    Copied = 0;
+    LogErrors = 0;
+    FirstLogError.clear();
     context_.SetStatus("Reading source data...");
     q_.QS.Close();
     if (!flow.Sql) {
@@ -57,21 +115,19 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
         q_.QS.SQL = QStringList{ReplaceFilter(flow.Source, context_.ContractFilter())};
         q_.QS.Open();
     }
-    q_.QF.Close();
-    if (context_.Scripting) {
-        // The destination is not opened in scripting mode: its structure comes from the source.
-        q_.QF.DatabaseName = context_.SourceDatabase;
-        q_.QT.DatabaseName = context_.SourceDatabase;
-    }
-    q_.QF.Columns = "*";
-    q_.QF.FromClause = flow.Target;
-    q_.QF.OpenSelect();
+    PointAtDestination();
     q_.QT.Close();
     q_.QT.Columns = "*";
     q_.QT.FromClause = flow.Target;
     q_.QT.Tables = flow.Target;
+    dialect_ = DestinationDialect();
+    ResolveMappings(flow);
+    MarkUnbounded();
+    context_.SetStatus("Transfering data...");
+}
 
-    // The mapping lines are resolved against both tables once; rows only look the values up.
+// The mapping lines are resolved against both tables once; rows only look the values up.
+void TRecordCopy::ResolveMappings(const TFlowData& flow) {
     mappings_.clear();
     for (const QString& line : flow.Fields) {
         TMapping m;
@@ -98,8 +154,42 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
         }
         mappings_.push_back(m);
     }
-    context_.SetStatus("Transfering data...");
+    if (mappings_.empty())
+        throw EKelvoError(
+            QString("Flow %1: no mapping line names a column of the destination table %2, so no "
+                    "record could be copied.")
+                .arg(flow.Name, flow.Target));
 }
+
+TDialect TRecordCopy::DestinationDialect() const {
+    if (!context_.Scripting)
+        return ConnectionDialect(q_.QT.DatabaseName);
+    // The export is written for the engine behind the destination's data source, which is not opened.
+    const TDatabase* dest = FindDatabase(context_.DestDatabase);
+    return dest ? DataSourceDialect(dest->AliasName) : TDialect{};
+}
+
+void TRecordCopy::MarkUnbounded() {
+    const bool sized = std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) {
+        return IsSizedCharacter(m.Dest.Type) && m.Dest.Type != TFieldType::ftGuid;
+    });
+    if (!sized)
+        return;
+    const QStringList unbounded = UnboundedTextColumns(q_.QF.DatabaseName, flow_.Target);
+    for (TMapping& m : mappings_)
+        m.Dest.Unbounded = unbounded.contains(m.Dest.Name, Qt::CaseInsensitive);
+}
+
+namespace {
+// The refused value as the operator reads it in the message: short, every control character visible.
+QString Shown(const QString& value) {
+    QString shown = value.size() > 60 ? value.left(60) + "..." : value;
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        if (shown[i].unicode() < ' ')
+            shown.replace(i, 1, QString("\\x%1").arg(shown[i].unicode(), 2, 16, QChar('0')));
+    return shown;
+}
+} // namespace
 
 QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
     if (m.Constant)
@@ -120,36 +210,119 @@ QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
 }
 
 TRowResult TRecordCopy::CopyRow() {
-    q_.QT.ClearFieldValues();
-    for (const TMapping& m : mappings_) {
-        std::optional<TFieldSource> source;
-        if (m.SourceIndex >= 0)
-            source.emplace(q_.QS.Fields(m.SourceIndex));
-        const QString value = ValueOf(m, source ? &*source : nullptr);
-        if (m.Translation == GenIdName) {
-            q_.QT.AddFieldValue(m.DestName, FillGenId(value, m.Dest.Name, flow_.Target), 0);
-        } else {
-            const TStatementValue entered = EnterValue(m.Dest, value);
-            q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
-        }
-    }
     TRowResult result = TRowResult::Copied;
+    q_.QT.SQL.clear();
     try {
+        q_.QT.ClearFieldValues();
+        QString refusal;
+        for (const TMapping& m : mappings_) {
+            std::optional<TFieldSource> source;
+            if (m.SourceIndex >= 0)
+                source.emplace(q_.QS.Fields(m.SourceIndex));
+            const QString value = ValueOf(m, source ? &*source : nullptr);
+            if (m.Translation == GenIdName) {
+                q_.QT.AddFieldValue(m.DestName, GenIdText(dialect_, value, m.Dest.Name, flow_.Target), 0);
+            } else {
+                // A binary source gives its bytes as hexadecimal digits; so do only plain lines.
+                const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
+                const TStatementValue entered = EnterValue(m.Dest, value, dialect_, hex);
+                if (!entered.Refusal.isEmpty() && refusal.isEmpty())
+                    refusal = QString("Column %1: \"%2\" %3; the row was not sent.")
+                                  .arg(m.DestName, Shown(value), entered.Refusal);
+                q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
+            }
+        }
+        if (!refusal.isEmpty()) {
+            // Composed only for the record of the failed row, where the value stands quoted.
+            q_.QT.BuildInsert();
+            throw EKelvoError(refusal);
+        }
         q_.QT.ExecInsert();
+        ++Copied;
+        if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
+            FirstLogError = q_.QT.LogError();
+    } catch (const EWriteError& error) {
+        if (!q_.QT.Scripting())
+            throw;
+        // The export file is full or gone: the row is kept, and the run cannot go on.
+        HandleInsertError(ErrorMessage(error), result);
+        ++RowsRead;
+        throw EKelvoError(
+            QString("The export file %1 could not be written: %2. The run ended at record %3 of "
+                    "flow %4; that record is in FailedData.sql.")
+                .arg(q_.QT.ScriptFile(), ErrorMessage(error))
+                .arg(RowsRead)
+                .arg(flow_.Name));
     } catch (const std::exception& error) {
-        HandleInsertError(error, result);
+        HandleInsertError(ErrorMessage(error), result);
     }
     q_.QS.Next();
     ++RowsRead;
     return result;
 }
 
-void TRecordCopy::HandleInsertError(const std::exception& error, TRowResult& result) {
-    AppendFailedStatement(ProgramDir() + "FailedData.sql", q_.QT.SQL);
+namespace {
+
+QString Quoted(const QString& text, const TDialect& dialect) {
+    QString quoted = QString(text).replace("'", "''");
+    if (dialect.Backslashes == TBackslashes::Escape)
+        quoted.replace("\\", "\\\\");
+    return "'" + quoted + "'";
+}
+
+} // namespace
+
+QStringList TRecordCopy::FailedRowStatement() const {
+    if (!q_.QT.SQL.isEmpty())
+        return q_.QT.SQL;
+    // Nothing was composed (a value could not be converted): the row as the source gave it, so the
+    // entry can be replayed once the cause is removed.
+    QStringList columns, values;
+    for (const TMapping& m : mappings_) {
+        columns << m.DestName;
+        if (m.Constant)
+            values << Quoted(ResolveConstant(m.Expression, context_.ConstList()), dialect_);
+        else if (m.Translation == GenIdName)
+            values << GenIdText(dialect_, TranslateValue(GenIdName, QString(), q_.Q), m.Dest.Name,
+                                flow_.Target);
+        else if (m.SourceIndex < 0 || q_.QS.Fields(m.SourceIndex).IsNull())
+            values << "NULL";
+        else
+            values << Quoted(q_.QS.Fields(m.SourceIndex).RawText(), dialect_);
+    }
+    if (columns.isEmpty()) {
+        QStringList row;
+        for (int i = 0; i < q_.QS.FieldCount(); ++i)
+            row << q_.QS.Fields(i).FieldName + "=" + q_.QS.Fields(i).RawText();
+        return {"-- source record: " + OneLine(row.join(", "))};
+    }
+    return {"Insert into " + flow_.Target + " ", "   (" + columns.join(", ") + ")", "values ",
+            "(" + values.join(", ") + ")"};
+}
+
+void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result) {
+    const QStringList statement = FailedRowStatement();
+    try {
+        AppendFailedStatement(ProgramDir() + "FailedData.sql", statement, flow_.Name, reason,
+                              StatementSeparatorFor(dialect_.Engine));
+    } catch (const std::exception& error) {
+        // The row must at least be named where the operator looks.
+        QString message = ErrorMessage(error);
+        try {
+            AppendLogLine(ProgramDir() + "Transfer.log",
+                          QString("%1 Record %2 not kept, FailedData.sql cannot be written (%3): %4")
+                              .arg(flow_.Name)
+                              .arg(RowsRead + 1)
+                              .arg(OneLine(reason), OneLine(statement.join(' '))));
+        } catch (const std::exception& logError) {
+            message += "; " + ErrorMessage(logError);
+        }
+        throw EKelvoError(message);
+    }
     ++Failed;
     context_.SetFailedLabel(QString("Failed insert on %1 records.").arg(Failed));
     result = TRowResult::Failed;
     if (context_.StopOnError() &&
-        AskYesNo("Failed to transfer record.\rMessage: " + ErrorMessage(error) + "\rContinue?") == mrNo)
+        AskYesNo("Failed to transfer record.\rMessage: " + reason + "\rContinue?") == mrNo)
         result = TRowResult::Stop;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "query/Dialect.h"
 #include "query/LangQuery.h"
 #include "transfer/ValueRules.h"
 
@@ -51,13 +52,24 @@ public:
     TRecordCopy(TCopyQueries& queries, TCopyContext context);
 
     int CountRecords(const QString& source, bool sql);
+    // Checks, touching nothing, that the flow can copy a row: its source and destination table open,
+    // every mapping line names a source column, and at least one names a destination column. Raises
+    // the reason otherwise. Run before the flow's scripts.
+    void CheckFlow(const TFlowData& flow);
     // Opens the source and the catalogue and prepares the mapping lines.
     void OpenFlowData(const TFlowData& flow);
-    // Copies the current source row and moves to the next. Stop: the operator answered No.
+    // Copies the current source row and moves to the next. Stop: the operator answered No. Raises when
+    // the row could not be kept anywhere (FailedData.sql unwritable, the export file full).
     TRowResult CopyRow();
+    // Keeps the row that failed (the statement of QT, else one rebuilt from the source row) in
+    // FailedData.sql with its reason, counts it and asks "Stop on error".
+    void HandleInsertError(const QString& reason, TRowResult& result);
 
     int RowsRead = 0;
     int Failed = 0;
+    int Copied = 0;
+    int LogErrors = 0;     // inserts that ran without their statement log
+    QString FirstLogError; // the first of those failures, for Transfer.log
 
 private:
     struct TMapping {
@@ -70,10 +82,15 @@ private:
     };
 
     QString ValueOf(const TMapping& m, const TValueSource* source);
-    void HandleInsertError(const std::exception& error, TRowResult& result);
+    void PointAtDestination();
+    void ResolveMappings(const TFlowData& flow);
+    QStringList FailedRowStatement() const;
+    TDialect DestinationDialect() const;
+    void MarkUnbounded();
 
     TCopyQueries& q_;
     TCopyContext context_;
     TFlowData flow_;
     std::vector<TMapping> mappings_;
+    TDialect dialect_; // of the destination the statements are for
 };

@@ -1,8 +1,10 @@
 #include "transfer/TransferFiles.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include "flows/FlowScripts.h"
+#include "platform/DateTime.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
@@ -18,24 +20,18 @@ QString Bound(const QString& path) {
     return path;
 }
 
-// Removes blanks and control characters at both ends.
-QString TrimControl(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-void RunPair(const QString& flowName, const char* sourceSuffix, const char* destSuffix,
-             const QString& sourceDatabase, TLangQuery& tbl, const TScriptTarget& target) {
-    const QString source = ScriptPath(flowName, sourceSuffix);
-    if (FileExists(source))
-        RunTransferScript(sourceDatabase, source, tbl, target);
-    const QString dest = ScriptPath(flowName, destSuffix);
-    if (FileExists(dest))
-        RunTransferScript(target.DestDatabaseName, dest, tbl, target);
+std::vector<TScriptFailure> RunPair(const QString& flowName, const char* sourceSuffix, const char* destSuffix,
+                                    const QString& sourceDatabase, TLangQuery& tbl,
+                                    const TScriptTarget& target) {
+    std::vector<TScriptFailure> failures;
+    for (const auto& [path, database] :
+         {std::pair{ScriptPath(flowName, sourceSuffix), sourceDatabase},
+          std::pair{ScriptPath(flowName, destSuffix), target.DestDatabaseName}}) {
+        int failed = 0;
+        if (FileExists(path) && RunTransferScript(database, path, tbl, target, &failed) && failed > 0)
+            failures.push_back({path, failed});
+    }
+    return failures;
 }
 
 } // namespace
@@ -44,10 +40,23 @@ void AppendLogLine(const QString& path, const QString& line) {
     AppendTextLine(Bound(path), line);
 }
 
-void AppendFailedStatement(const QString& path, const QStringList& lines) {
+void AppendFailedStatement(const QString& path, const QStringList& lines, const QString& flow,
+                           const QString& reason, const QString& separator) {
     if (lines.isEmpty())
         return;
-    AppendTextLines(Bound(path), QStringList(lines) << "Go" << QString());
+    const QString when = DaysToDateTime(Now()).toString("yyyy-MM-dd hh:mm:ss");
+    QStringList entry{"-- " + when + " " + flow + ": " + OneLine(reason)};
+    entry << lines << separator << QString();
+    AppendTextLines(Bound(path), entry);
+}
+
+QString StatementSeparatorFor(TEngineKind engine) {
+    return engine == TEngineKind::SqlServer ? "Go" : ";";
+}
+
+QString OneLine(const QString& text) {
+    static const QRegularExpression breaks("[\\r\\n]+");
+    return QString(text).replace(breaks, " ").trimmed();
 }
 
 QString ReplaceFilter(const QString& text, const QString& filter) {
@@ -56,7 +65,9 @@ QString ReplaceFilter(const QString& text, const QString& filter) {
 }
 
 bool RunTransferScript(const QString& databaseName, const QString& path, TLangQuery& tbl,
-                       const TScriptTarget& target) {
+                       const TScriptTarget& target, int* failed) {
+    if (failed)
+        *failed = 0;
     tbl.DatabaseName = databaseName;
     QStringList lines;
     try {
@@ -89,6 +100,8 @@ bool RunTransferScript(const QString& databaseName, const QString& path, TLangQu
             QCoreApplication::processEvents();
         } catch (const std::exception& error) {
             log << ErrorMessage(error);
+            if (failed)
+                ++*failed;
         }
         tbl.SQL.clear();
     }
@@ -97,12 +110,12 @@ bool RunTransferScript(const QString& databaseName, const QString& path, TLangQu
     return true;
 }
 
-void RunInitScripts(const QString& flowName, const QString& sourceDatabase, TLangQuery& tbl,
-                    const TScriptTarget& target) {
-    RunPair(flowName, SourceInitSuffix, DestInitSuffix, sourceDatabase, tbl, target);
+std::vector<TScriptFailure> RunInitScripts(const QString& flowName, const QString& sourceDatabase,
+                                           TLangQuery& tbl, const TScriptTarget& target) {
+    return RunPair(flowName, SourceInitSuffix, DestInitSuffix, sourceDatabase, tbl, target);
 }
 
-void RunFinalScripts(const QString& flowName, const QString& sourceDatabase, TLangQuery& tbl,
-                     const TScriptTarget& target) {
-    RunPair(flowName, SourceFinalSuffix, DestFinalSuffix, sourceDatabase, tbl, target);
+std::vector<TScriptFailure> RunFinalScripts(const QString& flowName, const QString& sourceDatabase,
+                                            TLangQuery& tbl, const TScriptTarget& target) {
+    return RunPair(flowName, SourceFinalSuffix, DestFinalSuffix, sourceDatabase, tbl, target);
 }

@@ -12,6 +12,7 @@
 #include "query/ServerWait.h"
 #include "support/Answerer.h"
 #include "support/EnDial3.h"
+#include "support/ErrorHandler.h"
 #include "transfer/FlowOrder.h"
 #include "transfer/LostConnection.h"
 #include "transfer/TransferFiles.h"
@@ -20,6 +21,10 @@ namespace {
 
 QString Percent(double value) {
     return QString::number(std::llround(value)) + "%";
+}
+
+bool Holds(const QStringList& list, const QString& name) {
+    return list.contains(name, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -41,6 +46,44 @@ bool TTransferRun::NextFlow(const QStringList& flowNames, const QStringList& don
 void TTransferRun::Skip() {
     if (q_.QS.Active())
         skipRequested_ = true;
+}
+
+namespace {
+QString LogFile() {
+    return ProgramDir() + "Transfer.log";
+}
+} // namespace
+
+void TTransferRun::SyncFlow(TFlowResult& flow) const {
+    flow.Read = copy_.RowsRead;
+    flow.Copied = copy_.Copied;
+    flow.Failed = copy_.Failed;
+    flow.LogErrors = copy_.LogErrors;
+    flow.Skipped = skipped_;
+}
+
+// A flow's line in its present form: name, state, transferred, failed and duration.
+void TTransferRun::LogFlowLine(const QString& state, double start) {
+    const TFlowResult& flow = result_.Flows.back();
+    AppendLogLine(LogFile(), QString("%1%2 Transfered: %3 Failed: %4 Duration: %5-%6")
+                                 .arg(flow.Name, state)
+                                 .arg(flow.Read - flow.Failed)
+                                 .arg(flow.Failed)
+                                 .arg(FormatHhNnSs(start), FormatHhNnSs(Now())));
+    if (flow.LogErrors > 0)
+        AppendLogLine(LogFile(), QString("%1 Statement log not written for %2 records: %3")
+                                     .arg(flow.Name)
+                                     .arg(flow.LogErrors)
+                                     .arg(OneLine(copy_.FirstLogError)));
+}
+
+void TTransferRun::LogScriptFailures(const QString& name, const std::vector<TScriptFailure>& failures) {
+    for (const TScriptFailure& f : failures) {
+        result_.Flows.back().ScriptErrors += f.Failed;
+        AppendLogLine(LogFile(), QString("%1 Script %2: %3 statements failed or did not run, see %2.log")
+                                     .arg(name, f.Path)
+                                     .arg(f.Failed));
+    }
 }
 
 void TTransferRun::UpdateFlowCounts() {
@@ -78,7 +121,7 @@ void TTransferRun::Timer1Timer() {
         view_.SetLabel("LRemTime", FormatHhNnSs(std::max(0.0, remaining_ - (now - estimateTime_))), true);
 }
 
-void TTransferRun::RunTransfer(const QStringList& flowNames) {
+TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
     active_ = true;
     // While a statement waits on its server the window stays alive, and Cancel ends the wait.
     const TWaitHookScope waitHook([this] {
@@ -95,14 +138,19 @@ void TTransferRun::RunTransfer(const QStringList& flowNames) {
         }
     } end{*this};
 
+    result_ = TRunResult();
+    result_.FlowsRequested = int(flowNames.size());
     if (settings_.Scripting) {
         TSaveDialogRequest request{"Save data to...", "SQL", "KelvoPogData.sql",
                                    "Sql|*.SQL|Txt|*.TXT|Any|*.*", ProgramDir()};
         QString path;
         // Without a file nothing may reach any database: the run ends before it starts.
-        if (!Answerer().SaveFileName(request, path))
-            return;
+        if (!Answerer().SaveFileName(request, path)) {
+            result_.End = TRunEnd::NotStarted;
+            return result_;
+        }
         ExportFile = path;
+        result_.ExportFile = path;
         ForceDirectories(QFileInfo(path).absolutePath());
         q_.QT.SetScripting(true);
         q_.QT.SetScriptFile(ExportFile);
@@ -110,6 +158,10 @@ void TTransferRun::RunTransfer(const QStringList& flowNames) {
     canceled_ = false;
     runStart_ = Now();
     estimateTime_ = runStart_;
+    AppendLogLine(LogFile(),
+                  QString("Run %1 Filter: %2 Export file: %3")
+                      .arg(DaysToDateTime(runStart_).toString("yyyy-MM-dd hh:mm:ss"),
+                           settings_.ContractFilter(), ExportFile.isEmpty() ? "none" : ExportFile));
     view_.SetLabel("LTime", "00:00:00");
     view_.SetStatus("Initializing...");
     QStringList done;
@@ -117,35 +169,61 @@ void TTransferRun::RunTransfer(const QStringList& flowNames) {
     requested_ = int(flowNames.size());
     copy_.RowsRead = 0;
     UpdateFlowCounts();
-    QString name;
-    TFlowOrder order;
-    bool more = order.NextFlow(flowNames, done, name);
-    view_.SetLabel("LFailed", "Failed insert on 0 records.");
-    while (more) {
-        if (canceled_)
-            return;
-        if (!RunFlow(name, done_))
-            return;
-        done << name;
-        UpdateFlowCounts();
-        if (copy_.Failed > 0 && options_.ShowTransferSummary())
-            ShowInfo(QString("%1 - Failed insert on %2 records.").arg(name).arg(copy_.Failed));
-        more = order.NextFlow(flowNames, done, name);
-        if (more)
-            view_.SetLabel("LFailed", "Failed insert on 0 records.");
-        view_.Pump();
+    try {
+        QString name;
+        TFlowOrder order;
+        bool more = order.NextFlow(flowNames, done, name);
+        view_.SetLabel("LFailed", "Failed insert on 0 records.");
+        while (more) {
+            if (canceled_) {
+                result_.End = TRunEnd::Cancelled;
+                break;
+            }
+            if (!RunFlow(name, done_))
+                break;
+            done << name;
+            UpdateFlowCounts();
+            if (copy_.Failed > 0 && options_.ShowTransferSummary())
+                ShowInfo(QString("%1 - Failed insert on %2 records.").arg(name).arg(copy_.Failed));
+            more = order.NextFlow(flowNames, done, name);
+            if (more)
+                view_.SetLabel("LFailed", "Failed insert on 0 records.");
+            view_.Pump();
+        }
+        for (const QString& flow : flowNames)
+            if (!Holds(done, flow))
+                result_.NotRun << flow;
+        AppendLogLine(LogFile(), "Run ended: " + RunOutcomeText(result_));
+    } catch (const std::exception& error) {
+        result_.End = TRunEnd::EndedByError;
+        result_.Message = ErrorMessage(error);
+        // Told in Transfer.log as well, when it can still be written; the error itself goes on.
+        try {
+            if (!result_.Flows.empty() && !result_.Flows.back().Ended) {
+                SyncFlow(result_.Flows.back());
+                LogFlowLine(" Ended by an error.", logStart_);
+            }
+            AppendLogLine(LogFile(), "Run ended: " + OneLine(RunOutcomeText(result_)));
+        } catch (const std::exception& logError) {
+            throw EKelvoError(result_.Message + "\n" + ErrorMessage(logError));
+        }
+        throw;
     }
-    if (options_.ShowTransferSummary()) {
-        if (done_ == requested_)
-            ShowInfo("Data transfer succeded.");
+    if (result_.End == TRunEnd::Completed && options_.ShowTransferSummary()) {
+        if (result_.Success())
+            ShowInfo(RunOutcomeText(result_));
         else
-            ShowError(QString("Error transfering data. Succesfuly transfered %1 tables.").arg(done_));
+            ShowError(RunOutcomeText(result_));
     }
+    return result_;
 }
 
 bool TTransferRun::RunFlow(const QString& name, int& done) {
     const double logStart = Now();
+    logStart_ = logStart;
     flowStart_ = logStart;
+    skipped_ = false;
+    result_.Flows.push_back(TFlowResult{name});
     view_.SetLabel("LElapTime", "00:00:00");
     view_.SetTimerEnabled(true);
     view_.SetLabel("LTable", name);
@@ -154,6 +232,8 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
     view_.SetStatus("Searching for nr. of records...");
     copy_.RowsRead = 0;
     copy_.Failed = 0;
+    copy_.Copied = 0;
+    copy_.LogErrors = 0;
     expected_ = copy_.CountRecords(flow.Source, flow.Sql);
     const bool counted = expected_ > 0;
     for (const char* label : {"LPercTable", "LRemTime", "Label1"})
@@ -165,42 +245,44 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
     view_.Pump();
     view_.ShowOrRaise();
 
+    // A flow that cannot copy a record must not run its scripts: one of them may empty a table.
+    copy_.CheckFlow(flow);
     const TScriptTarget target{settings_.Scripting, ExportFile, settings_.ContractFilter(),
                                settings_.DestDatabase};
     skipRequested_ = false;
-    RunInitScripts(name, settings_.SourceDatabase, q_.Tbl, target);
+    LogScriptFailures(name, RunInitScripts(name, settings_.SourceDatabase, q_.Tbl, target));
     copy_.OpenFlowData(flow);
     lastTick_ = Now();
 
-    const QString logFile = ProgramDir() + "Transfer.log";
     while (!q_.QS.Eof()) {
         if (skipRequested_) {
+            skipped_ = !q_.QS.Eof();
             q_.QS.Last();
             continue;
         }
         if (canceled_) {
-            AppendLogLine(logFile, QString("%1 User canceled. Transfered: %2 Failed: %3 Duration: %4-%5")
-                                       .arg(name)
-                                       .arg(copy_.RowsRead - copy_.Failed)
-                                       .arg(copy_.Failed)
-                                       .arg(FormatHhNnSs(logStart), FormatHhNnSs(Now())));
+            SyncFlow(result_.Flows.back());
+            result_.End = TRunEnd::Cancelled;
+            LogFlowLine(" User canceled.", logStart);
             return false;
         }
         if (CopyRowReopening(copy_, name, settings_.SourceDatabase, settings_.DestDatabase, canceled_) ==
-            TRowResult::Stop)
+            TRowResult::Stop) {
+            SyncFlow(result_.Flows.back());
+            result_.End = TRunEnd::StoppedAfterError;
+            LogFlowLine(" Stopped after a failed record.", logStart);
             return false;
+        }
         if (counted && copy_.RowsRead % 100 == 0)
             Estimate();
         if (!options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0)
             view_.Pump();
         UpdateRecords();
     }
-    RunFinalScripts(name, settings_.SourceDatabase, q_.Tbl, target);
-    AppendLogLine(logFile, QString("%1 Transfered: %2 Failed: %3 Duration: %4-%5")
-                               .arg(name)
-                               .arg(copy_.RowsRead - copy_.Failed)
-                               .arg(copy_.Failed)
-                               .arg(FormatHhNnSs(logStart), FormatHhNnSs(Now())));
+    SyncFlow(result_.Flows.back());
+    LogScriptFailures(name, RunFinalScripts(name, settings_.SourceDatabase, q_.Tbl, target));
+    result_.Flows.back().Ended = true;
+    LogFlowLine("", logStart);
     copy_.RowsRead = 0;
     q_.QS.Close();
     q_.QF.Close();

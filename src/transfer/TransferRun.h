@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "transfer/RecordCopy.h"
+#include "transfer/RunResult.h"
+#include "transfer/TransferFiles.h"
 
 // What the run shows and asks of its progress window.
 class ITransferView {
@@ -40,8 +42,10 @@ class TTransferRun {
 public:
     TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSettings settings, TRunOptions options);
 
-    // Returns when the run is over; errors that end it propagate after the run has cleaned up.
-    void RunTransfer(const QStringList& flowNames);
+    // Returns how the run ended when it is over; errors that end it propagate after the run has
+    // cleaned up and recorded them in Result() and Transfer.log.
+    TRunResult RunTransfer(const QStringList& flowNames);
+    const TRunResult& Result() const { return result_; }
 
     // The first flow in list order that has not run and whose dependencies all have.
     static bool NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next);
@@ -58,12 +62,18 @@ private:
     void UpdateRecords();
     void Estimate();
     bool RunFlow(const QString& name, int& done); // false: the run ends
+    void SyncFlow(TFlowResult& flow) const;
+    void LogFlowLine(const QString& state, double start);
+    void LogScriptFailures(const QString& name, const std::vector<TScriptFailure>& failures);
 
     ITransferView& view_;
     TCopyQueries& q_;
     TRunSettings settings_;
     TRunOptions options_;
     TRecordCopy copy_;
+    TRunResult result_;
+    double logStart_ = 0;
+    bool skipped_ = false;
     bool canceled_ = false;
     bool skipRequested_ = false;
     bool active_ = false;

@@ -15,3 +15,21 @@ QString EscapeQuotes(const QString& text) {
     escaped.replace('\'', "''");
     return escaped;
 }
+
+QString EscapeLiteral(const QString& text, TBackslashes backslashes) {
+    QString escaped = EscapeQuotes(text);
+    if (backslashes != TBackslashes::Literal && escaped.contains('\\'))
+        escaped.replace('\\', "\\\\");
+    return escaped;
+}
+
+QString BinaryLiteral(const QString& hex, TEngineKind engine) {
+    switch (engine) {
+    case TEngineKind::PostgreSQL:
+        return "decode('" + hex + "','hex')";
+    case TEngineKind::SqlServer:
+        return "0x" + hex;
+    default:
+        return "X'" + hex + "'";
+    }
+}

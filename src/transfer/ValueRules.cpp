@@ -1,10 +1,12 @@
 #include "transfer/ValueRules.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <cmath>
 
 #include "platform/DateTime.h"
 #include "transfer/ValueFormat.h"
+#include "platform/TextFile.h"
 
 TValueClass ClassOf(TFieldType type) {
     switch (type) {
@@ -40,8 +42,15 @@ bool IsSizedCharacter(TFieldType type) {
 }
 
 // Character large objects and time stamps carry text: unquoted, nearly every value breaks the statement.
+// A type the layer does not know (an interval, a document, an address) is read by every engine from a
+// quoted literal, never from bare text.
 static bool IsQuotedOther(TFieldType type) {
-    return type == TFieldType::ftMemo || type == TFieldType::ftWideMemo || type == TFieldType::ftTimeStamp;
+    return type == TFieldType::ftMemo || type == TFieldType::ftWideMemo || type == TFieldType::ftTimeStamp ||
+           type == TFieldType::ftUnknown;
+}
+
+bool IsBinary(TFieldType type) {
+    return type == TFieldType::ftBlob || type == TFieldType::ftBytes;
 }
 
 QString RoundToWhole(double number) {
@@ -51,24 +60,78 @@ QString RoundToWhole(double number) {
     return QString::number(whole, 'f', 0);
 }
 
-QString DateValueText(double days, const QString& sourceText) {
+static QString Fraction(QString digits) {
+    while (digits.endsWith('0'))
+        digits.chop(1);
+    return digits.isEmpty() ? QString() : '.' + digits;
+}
+
+static QString IsoDate(int year, int month, int day) {
+    return QString("%1-%2-%3")
+        .arg(year, 4, 10, QChar('0'))
+        .arg(month, 2, 10, QChar('0'))
+        .arg(day, 2, 10, QChar('0'));
+}
+
+static QString Compose(TFieldType destType, const QString& date, const QString& time) {
+    if (destType == TFieldType::ftDate)
+        return date;
+    if (destType == TFieldType::ftTime)
+        return time;
+    return date + 'T' + time;
+}
+
+QString IsoValueText(TFieldType destType, double days, const QString& raw) {
+    static const QRegularExpression iso("^\\s*(?:([0-9]{4})-([0-9]{1,2})-([0-9]{1,2}))?[ T]?"
+                                        "(?:([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]+))?)?)?");
+    const QDateTime fromDays = DaysToDateTime(days);
+    const QRegularExpressionMatch m = iso.match(raw);
+    QString date = IsoDate(fromDays.date().year(), fromDays.date().month(), fromDays.date().day());
+    const QTime t = fromDays.time();
+    QString time = t.toString("HH:mm:ss") + Fraction(QString("%1").arg(t.msec(), 3, 10, QChar('0')));
+    // The engine's text keeps what a day count rounds away (microseconds).
+    if (m.capturedLength(1))
+        date = IsoDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (m.capturedLength(4))
+        time = QString("%1:%2:%3")
+                   .arg(m.captured(4).toInt(), 2, 10, QChar('0'))
+                   .arg(m.captured(5))
+                   .arg(m.captured(6).isEmpty() ? QString("00") : m.captured(6)) +
+               Fraction(m.captured(7));
+    else if (m.capturedLength(1))
+        time = "00:00:00";
+    return Compose(destType, date, time);
+}
+
+QString DateValueText(TFieldType destType, double days, const QString& raw) {
     if (days == 0)
         return QString();
     static const double lower = DateTimeToDays(QDateTime(QDate(1900, 1, 1), QTime(0, 0)));
     static const double upper = DateTimeToDays(QDateTime(QDate(2079, 1, 1), QTime(0, 0)));
     if (days >= lower && days <= upper)
-        return sourceText;
+        return IsoValueText(destType, days, raw);
     const QDate date = DaysToDateTime(days).date();
-    return QString("%1.%2.19%3")
-        .arg(date.day(), 2, 10, QChar('0'))
-        .arg(date.month(), 2, 10, QChar('0'))
-        .arg(std::abs(date.year()) % 100, 2, 10, QChar('0'));
+    return Compose(destType == TFieldType::ftTime ? TFieldType::ftDateTime : destType,
+                   IsoDate(1900 + std::abs(date.year()) % 100, date.month(), date.day()), "00:00:00");
 }
 
 QString CutToSize(const TColumnDesc& dest, const QString& text) {
-    if (!IsSizedCharacter(dest.Type) || text.size() <= dest.Size)
+    if (!IsSizedCharacter(dest.Type) || dest.Unbounded || text.size() <= dest.Size)
         return text;
-    return text.left(dest.Size);
+    qsizetype end = 0;
+    for (int n = 0; n < dest.Size && end < text.size(); ++n)
+        end += text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate() ? 2 : 1;
+    return text.left(end);
+}
+
+// A time or time stamp from a source the engine gave in ISO form (a time, a date, a time stamp, or a text
+// that holds one); any other text passes as it stands, quoted.
+static QString TimeLikeText(TFieldType destType, const TValueSource& source) {
+    static const QRegularExpression iso("^\\s*(?:[0-9]{4}-[0-9]{1,2}-[0-9]{1,2}|[0-9]{1,2}:[0-9]{2})");
+    const QString raw = source.Raw();
+    if (raw.isEmpty() || !iso.match(raw).hasMatch())
+        return source.Text();
+    return IsoValueText(destType, source.DateTime(), raw);
 }
 
 QString PlainValueText(const TColumnDesc& dest, const TValueSource& source) {
@@ -86,8 +149,12 @@ QString PlainValueText(const TColumnDesc& dest, const TValueSource& source) {
     case TValueClass::Decimal:
         return FormatDecimal(source.Number());
     case TValueClass::Date:
-        return DateValueText(source.DateTime(), source.Text());
+        return DateValueText(dest.Type, source.DateTime(), source.Raw());
+    case TValueClass::Time:
+        return TimeLikeText(dest.Type, source);
     default:
+        if (dest.Type == TFieldType::ftTimeStamp)
+            return TimeLikeText(dest.Type, source);
         return CutToSize(dest, source.Text());
     }
 }
@@ -98,22 +165,68 @@ QString TranslationInputText(const TColumnDesc& dest, const TValueSource& source
     return source.Text();
 }
 
-TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText) {
+QString UnquotedRefusal(const TColumnDesc& dest, const QString& text) {
+    static const QRegularExpression whole("^[+-]?[0-9]+(\\.0*)?$");
+    static const QRegularExpression number("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$");
+    static const QRegularExpression flag("^([+-]?[0-9]+|true|false)$",
+                                         QRegularExpression::CaseInsensitiveOption);
     switch (ClassOf(dest.Type)) {
-    case TValueClass::Character:
-        // Cut first: a cut after escaping could split a doubled apostrophe and open the literal.
-        return {EscapeQuotes(CutToSize(dest, valueText)), 1};
-    case TValueClass::Date:
-    case TValueClass::Time:
-    case TValueClass::Fixed:
-        return {EscapeQuotes(valueText), 1};
-    case TValueClass::Other:
-        if (IsQuotedOther(dest.Type))
-            return {EscapeQuotes(valueText), 1};
-        return {valueText, 0};
+    case TValueClass::Decimal:
+        return number.match(text).hasMatch() ? QString() : "is not a number";
+    case TValueClass::Boolean:
+        return flag.match(text).hasMatch() ? QString() : "is not a boolean value";
     default:
-        return {valueText, 0};
+        return whole.match(text).hasMatch() ? QString() : "is not a whole number";
     }
+}
+
+TStatementValue QuotedValue(const QString& text, const TDialect& dialect) {
+    if (dialect.Backslashes == TBackslashes::Unknown) {
+        // An escape string reads the same whether or not the server takes backslashes as escapes.
+        const QString trimmed = TrimControl(text);
+        if (trimmed.contains('\\'))
+            return {"E'" + EscapeLiteral(trimmed, dialect.Backslashes) + "'", 0, {}};
+    }
+    return {EscapeLiteral(text, dialect.Backslashes), 1, {}};
+}
+
+static TStatementValue Refused(const QString& text, const TDialect& dialect, const QString& reason) {
+    TStatementValue value = QuotedValue(text, dialect);
+    value.Refusal = reason;
+    return value;
+}
+
+TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, const TDialect& dialect,
+                           bool hexText) {
+    const TValueClass cls = ClassOf(dest.Type);
+    if (cls == TValueClass::Character || cls == TValueClass::Date || cls == TValueClass::Time ||
+        cls == TValueClass::Fixed || (cls == TValueClass::Other && IsQuotedOther(dest.Type))) {
+        // Cut first: a cut after escaping could split a doubled apostrophe and open the literal.
+        const QString text = cls == TValueClass::Character ? CutToSize(dest, valueText) : valueText;
+        if (text.contains(QChar(0)))
+            return Refused(text, dialect, "holds a NUL character, which no statement can carry");
+        return QuotedValue(text, dialect);
+    }
+    const QString trimmed = TrimControl(valueText);
+    if (trimmed.isEmpty())
+        return {valueText, 0, {}}; // NULL
+    if (IsBinary(dest.Type)) {
+        static const QRegularExpression hexDigits("^([0-9A-Fa-f]{2})*$");
+        if (hexText && !hexDigits.match(trimmed).hasMatch())
+            return Refused(valueText, dialect, "is not a binary value");
+        const QString hex = hexText ? trimmed : QString::fromLatin1(trimmed.toUtf8().toHex().toUpper());
+        return {BinaryLiteral(hex, dialect.Engine), 0, {}};
+    }
+    const QString refusal = UnquotedRefusal(dest, trimmed);
+    if (!refusal.isEmpty())
+        return Refused(valueText, dialect, refusal);
+    if (cls == TValueClass::Boolean && dialect.Engine == TEngineKind::PostgreSQL) {
+        // PostgreSQL takes no number for a boolean.
+        const bool on = trimmed.compare("true", Qt::CaseInsensitive) == 0 ||
+                        (trimmed.compare("false", Qt::CaseInsensitive) != 0 && trimmed.toLongLong() != 0);
+        return {on ? "true" : "false", 0, {}};
+    }
+    return {valueText, 0, {}};
 }
 
 QString FillGenId(const QString& pattern, const QString& column, const QString& table) {
@@ -125,4 +238,14 @@ QString FillGenId(const QString& pattern, const QString& column, const QString& 
     if (second >= 0)
         text.replace(second, 2, table);
     return text;
+}
+
+QString GenIdText(const TDialect& dialect, const QString& pattern, const QString& column,
+                  const QString& table) {
+    if (dialect.Engine != TEngineKind::MariaDB)
+        return FillGenId(pattern, column, table);
+    // The aggregate keeps the derived table from being merged back into a subquery on the target.
+    return QString("(SELECT COALESCE(MAX(KELVO_MAX), 0)+1 FROM (SELECT MAX(%1) AS KELVO_MAX FROM %2) AS "
+                   "KELVO_GEN_ID)")
+        .arg(column, table);
 }

@@ -2,12 +2,14 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <sys/stat.h>
 
 #include "flows/FlowFile.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "query/Dialect.h"
 #include "query/LangQuery.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
@@ -74,6 +76,34 @@ const TTranslationFile& ReadTranslation(const QString& file) {
     return cache.insert(resolved, entry)->content;
 }
 
+// SOURCE replaced by the value: inside a quoted literal of the statement as an escaped text, elsewhere
+// only as a number, so a value never becomes part of the statement's own text.
+QString ReplaceSource(const QString& statement, const QString& value, const TDialect& dialect) {
+    static const QRegularExpression number("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$");
+    const QString escaped = EscapeLiteral(value, dialect.Backslashes);
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < statement.size();) {
+        const QChar c = statement[i];
+        if (statement.mid(i, 6).compare("SOURCE", Qt::CaseInsensitive) == 0) {
+            if (!quoted && !number.match(value.trimmed()).hasMatch())
+                throw EKelvoError(QString("The value \"%1\" is no number, so it cannot stand unquoted in the "
+                                          "lookup; a text needs quotes around SOURCE")
+                                      .arg(value));
+            result += quoted ? escaped : value;
+            i += 6;
+            continue;
+        }
+        if (c == '\'')
+            quoted = !quoted;
+        else if (quoted && c == '\\' && dialect.Backslashes != TBackslashes::Literal &&
+                 i + 1 < statement.size())
+            result += statement[i++];
+        result += statement[i++];
+    }
+    return result;
+}
+
 bool IsDecimal(TFieldType type) {
     return type == TFieldType::ftFloat || type == TFieldType::ftCurrency || type == TFieldType::ftBCD;
 }
@@ -100,10 +130,7 @@ QString TranslateValue(const QString& name, const QString& sourceValue, TLangQue
         if (statement.contains("SOURCE")) {
             if (sourceValue.isEmpty())
                 return def;
-            // Doubling apostrophes keeps a quoted SOURCE a literal, whatever the source data holds.
-            QString quoted = sourceValue;
-            quoted.replace('\'', "''");
-            statement.replace("SOURCE", quoted, Qt::CaseInsensitive);
+            statement = ReplaceSource(statement, sourceValue, ConnectionDialect(lookup.DatabaseName));
         }
         lookup.SQL << statement;
         lookup.Open();

@@ -15,6 +15,7 @@ QString TranslationPath(const QString& name);
 
 // The target value of a source value. GEN_ID gives the identifier pattern; a static translation looks
 // the trimmed value up among its pairs; any other type runs the reference statement on lookup (bound to
-// the destination) with SOURCE replaced by the value, apostrophes doubled. Missing or empty results
+// the destination) with SOURCE replaced by the value, escaped as the engine reads literals (a
+// SOURCE outside quotes takes only a number). Missing or empty results
 // give the translation's DEFAULT; a failing lookup is shown in a plain message box and gives empty.
 QString TranslateValue(const QString& name, const QString& sourceValue, TLangQuery& lookup);

@@ -61,7 +61,7 @@ TEST_F(Properties, OkStoresTheFormatAndRunsItOnTheDestinationCancelTouchesNothin
     }
     {
         // In scripting mode too the destination is opened to run the statement; SQLite refuses it, and
-        // the refusal is raised after the value was stored.
+        // the refusal is raised and the stored value stays as it was.
         TScriptedAnswerer answers;
         answers.AnswerLogin(std::pair<QString, QString>("", ""));
         EXPECT_THROW(Edit(std::nullopt, Qt::Key_Return), std::exception); // unchanged value: run again

@@ -8,6 +8,7 @@
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
+#include "fixtures/Engines.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Regional.h"
@@ -40,13 +41,14 @@ protected:
         main.reset();
         D = nullptr;
         data.reset();
-        TestEnv::PointDnsDestAtPostgres(false);
+        TestEnv::PointDnsDestAt(TEngine::SQLite);
         ResetRegionalLocaleForTests();
     }
-    void Start(bool scripting, bool destinationOnPostgres = false) {
-        TestEnv::PointDnsDestAtPostgres(destinationOnPostgres);
-        if (destinationOnPostgres)
-            TestEnv::ResetPostgres();
+    // The destination DnsDest is the SQLite file, or the process's database on another engine.
+    void Start(bool scripting, TEngine destination = TEngine::SQLite) {
+        TestEnv::PointDnsDestAt(destination);
+        if (destination != TEngine::SQLite && !Engines::Reset(destination))
+            GTEST_FAIL() << Engines::Name(destination) << " is not available";
         ExecOn("DnsDest", QString::fromUtf8(ReadAll(TestEnv::DemoDir() + "/dest.sql")));
         dir.WriteFile("TransferSettings.ini",
                       scripting ? "[GENERAL]\r\nSCRIPTING=Y\r\n" : "[GENERAL]\r\nSCRIPTING=N\r\n");
@@ -69,6 +71,7 @@ protected:
     QStringList Rows(const QString& statement) { return QueryRows("DBDest", statement); }
     QStringList LogLines() const {
         QStringList lines = QString::fromUtf8(dir.ReadFile("Transfer.log")).split("\r\n", Qt::SkipEmptyParts);
+        lines.removeIf([](const QString& l) { return l.startsWith("Run "); }); // a run's first and last lines
         for (QString& l : lines)
             l = l.left(l.indexOf(" Duration: "));
         return lines;
@@ -110,31 +113,31 @@ void ExpectDemoRows(Demo& demo, const std::function<QStringList(const QString&)>
                            "4|5|Plačana|P-2024|105"}));
 }
 
-TEST_F(Demo, DirectModeIntoSQLiteWritesTheDestinationAndCanBeRepeated) {
-    Start(false);
+class DemoDirect : public Demo, public ::testing::WithParamInterface<TEngine> {};
+
+TEST_P(DemoDirect, IntoTheDestinationWritesItAndCanBeRepeated) {
+    if (GetParam() == TEngine::MariaDB)
+        GTEST_SKIP() << "pending the values fix: dates enter as regional text ('3/15/2024'), which MariaDB "
+                        "refuses";
+    if (GetParam() != TEngine::SQLite) // dates as month/day/year, which PostgreSQL reads
+        SetRegionalLocaleForTests(QLocale("en_US"));
+    ASSERT_NO_FATAL_FAILURE(Start(false, GetParam()));
     TScriptedAnswerer answers;
     StartTransfer("P-2024");
-    EXPECT_TRUE(answers.Asked().empty());
+    EXPECT_TRUE(answers.Asked().empty()) << answers.AskedTexts().join('\n').toStdString();
     EXPECT_EQ(LogLines(), QStringList({"KUPCI Transfered: 5 Failed: 0", "NAROCILA Transfered: 4 Failed: 0"}));
     ExpectDemoRows(*this, [this](const QString& s) { return Rows(s); });
+    if (GetParam() != TEngine::SQLite) {
+        EXPECT_EQ(Rows("select ZNESEK, DATUM from NAROCILA order by ST"),
+                  QStringList({"1250.5|3/15/2024", "89.9|6/2/2024", "420|9/20/2024", "3100.75|12/1/2024"}));
+    }
     // The destination scripts clear what an earlier run wrote, so a second run gives the same rows.
     QTest::mouseClick(main->findChild<QToolBar*>("ToolBar1")->widgetForAction(main->RunAll), Qt::LeftButton);
     ExpectDemoRows(*this, [this](const QString& s) { return Rows(s); });
     EXPECT_EQ(LogLines().size(), 4);
 }
 
-TEST_F(Demo, DirectModeIntoPostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    SetRegionalLocaleForTests(QLocale("en_US")); // dates as month/day/year, which PostgreSQL reads
-    Start(false, true);
-    TScriptedAnswerer answers;
-    StartTransfer("P-2024");
-    EXPECT_TRUE(answers.Asked().empty()) << answers.AskedTexts().join('\n').toStdString();
-    ExpectDemoRows(*this, [this](const QString& s) { return Rows(s); });
-    EXPECT_EQ(Rows("select ZNESEK, DATUM from NAROCILA order by ST"),
-              QStringList({"1250.5|3/15/2024", "89.9|6/2/2024", "420|9/20/2024", "3100.75|12/1/2024"}));
-}
+KELVO_ON_EVERY_ENGINE(DemoDirect);
 
 TEST_F(Demo, AnEmptyFilterIsRefused) {
     Start(true);

@@ -1,14 +1,14 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "fixtures/Printers.h"
+#include "fixtures/Engines.h"
 #include "fixtures/FileText.h"
+#include "fixtures/Printers.h"
 #include "fixtures/TestEnv.h"
 #include "query/Database.h"
 #include "query/LangQuery.h"
 
 namespace {
-
 
 TFd Join(const QString& table, qint32 type, const QString& condition) {
     TFd fd;
@@ -355,16 +355,12 @@ void RoundTrip(const QString& dsn) {
     EXPECT_TRUE(q.EmptyResult());
 }
 
-TEST(LangQuery, RoundTripOnSQLite) {
-    TestEnv::ResetSqlite("KelvoLite");
-    RoundTrip("KelvoLite");
+class LangQueryOn : public TEngineTest {};
+
+TEST_P(LangQueryOn, RoundTrip) {
+    RoundTrip(Dsn());
 }
 
-TEST(LangQuery, RoundTripOnPostgreSQL) {
-    if (!TestEnv::PostgresConfigured())
-        return;
-    TestEnv::ResetPostgres();
-    RoundTrip("KelvoPg");
-}
+KELVO_ON_EVERY_ENGINE(LangQueryOn);
 
 } // namespace

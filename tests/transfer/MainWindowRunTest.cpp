@@ -112,7 +112,8 @@ TEST_F(MainWindowRun, TheRunReadsOptionsAndConstantsFromTheWindowAtEachUse) {
     ASSERT_EQ(answers.Asked().size(), 3u);
     EXPECT_TRUE(answers.Asked()[0].text.endsWith("\rContinue?"));
     EXPECT_EQ(answers.Asked()[1].text, "A - Failed insert on 2 records.");
-    EXPECT_EQ(answers.Asked()[2].text, "Data transfer succeded.");
+    EXPECT_EQ(answers.Asked()[2].text,
+              "Data transfer ended with errors. 2 of 9 rows failed, see FailedData.sql.");
 
     // The window shows row 6 while it processes messages after copying row 7: the next record takes
     // the new constant.

@@ -15,11 +15,13 @@ struct TValue : TValueSource {
     double number = 0;
     bool boolean = false;
     double days = 0;
+    QString raw;
     TFieldType Type() const override { return type; }
     QString Text() const override { return text; }
     double Number() const override { return number; }
     bool Boolean() const override { return boolean; }
     double DateTime() const override { return days; }
+    QString Raw() const override { return raw; }
 };
 
 TValue Decimal(double v) {
@@ -73,15 +75,16 @@ TEST(ValueRules, DatesOutsideTheBoundsFoldIntoTheTwentiethCentury) {
         TValue s;
         s.type = TFieldType::ftDateTime;
         s.days = DateTimeToDays(QDateTime(d, t));
-        s.text = "own text";
+        s.text = "regional text";
         return s;
     };
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1))), "own text");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1), QTime(0, 0, 1))), "01.01.1979");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1900, 1, 1))), "own text");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1899, 12, 31))), "31.12.1999");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2085, 3, 15))), "15.03.1985");
-    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1850, 6, 2))), "02.06.1950");
+    // Dates enter in ISO form whatever the regional text reads.
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1))), "2079-01-01T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2079, 1, 1), QTime(0, 0, 1))), "1979-01-01T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1900, 1, 1))), "1900-01-01T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(1899, 12, 31))), "1999-12-31T00:00:00");
+    EXPECT_EQ(PlainValueText(dateDest, at(QDate(2085, 3, 15))), "1985-03-15T00:00:00");
+    EXPECT_EQ(PlainValueText({"D", TFieldType::ftDate, 0}, at(QDate(1850, 6, 2))), "1950-06-02");
     EXPECT_EQ(PlainValueText(dateDest, Text("")), ""); // NULL reads as day 0
 }
 
@@ -99,7 +102,9 @@ TEST(ValueRules, OnlyCharacterDestinationsAreCutAndTheCutComesBeforeEscaping) {
     const QString longText(5000, 'x');
     EXPECT_EQ(PlainValueText({"M", TFieldType::ftMemo, 0}, Text(longText)), longText);
     EXPECT_EQ(PlainValueText({"L", TFieldType::ftLargeint, 0}, Text("9000000000")), "9000000000");
-    EXPECT_EQ(PlainValueText({"T", TFieldType::ftTime, 0}, Text("13:45:10")), "13:45:10");
+    TValue time = Text("13:45:10");
+    time.raw = time.text;
+    EXPECT_EQ(PlainValueText({"T", TFieldType::ftTime, 0}, time), "13:45:10");
     EXPECT_EQ(PlainValueText({"F", TFieldType::ftFixedChar, 2}, Text("abc")), "ab");
 }
 
@@ -116,6 +121,87 @@ TEST(ValueRules, HowValuesEnterTheStatement) {
     EXPECT_EQ(FillGenId("(SELECT MAX(%s)+1 FROM %s)", "ID", "CUSTOMER"), "(SELECT MAX(ID)+1 FROM CUSTOMER)");
     EXPECT_EQ(FillGenId(GenIdPattern, "ID", "CUSTOMER"), "(SELECT COALESCE(MAX(ID), 0)+1 FROM CUSTOMER)");
     EXPECT_EQ(EscapeQuotes("O'Neil's"), "O''Neil''s");
+}
+
+TEST(ValueRules, EachDialectQuotesChecksAndWritesBytesItsOwnWay) {
+    const TDialect plain{TEngineKind::SQLite, TBackslashes::Literal};
+    const TDialect maria{TEngineKind::MariaDB, TBackslashes::Escape};
+    const TDialect pgExport{TEngineKind::PostgreSQL, TBackslashes::Unknown};
+    const TDialect mssql{TEngineKind::SqlServer, TBackslashes::Literal};
+    const TColumnDesc text{"T", TFieldType::ftString, 20}, integer{"I", TFieldType::ftInteger, 0},
+        big{"L", TFieldType::ftLargeint, 0}, dec{"D", TFieldType::ftBCD, 12},
+        flag{"B", TFieldType::ftBoolean, 0}, blob{"X", TFieldType::ftBlob, 0},
+        unknown{"U", TFieldType::ftUnknown, 0};
+    const struct {
+        TColumnDesc dest;
+        QString value;
+        TDialect dialect;
+        bool hex;
+        QString text;
+        int kind;
+        QString refusal;
+    } cases[] = {
+        {text, "a\\'b", plain, false, "a\\''b", 1, ""},
+        {text, "a\\'b", maria, false, "a\\\\''b", 1, ""},
+        {text, " a\\ ", pgExport, false, "E'a\\\\'", 0, ""}, // read alike under either setting
+        {text, "O'Neil", pgExport, false, "O''Neil", 1, ""},
+        {text, QString("a") + QChar(0) + "b", plain, false, QString("a") + QChar(0) + "b", 1,
+         "holds a NUL character, which no statement can carry"},
+        {integer, " -17 ", plain, false, " -17 ", 0, ""},
+        {integer, "17.0000", plain, false, "17.0000", 0, ""},
+        {integer, "1); drop table V; --", maria, false, "1); drop table V; --", 1, "is not a whole number"},
+        {big, "9e3", plain, false, "9e3", 1, "is not a whole number"},
+        {dec, "-1.5e3", plain, false, "-1.5e3", 0, ""},
+        {dec, "1,5", plain, false, "1,5", 1, "is not a number"},
+        {dec, "nan", plain, false, "nan", 1, "is not a number"},
+        {flag, "1", plain, false, "1", 0, ""},
+        {flag, "1", pgExport, false, "true", 0, ""},
+        {flag, "yes", plain, false, "yes", 1, "is not a boolean value"},
+        {unknown, "{\"a\": 1}", plain, false, "{\"a\": 1}", 1, ""},
+        {blob, "00FF", plain, true, "X'00FF'", 0, ""},
+        {blob, "00FF", pgExport, true, "decode('00FF','hex')", 0, ""},
+        {blob, "00FF", mssql, true, "0x00FF", 0, ""},
+        {blob, "Ač", maria, false, "X'41C48D'", 0, ""}, // a text's UTF-8 bytes
+        {blob, "0F'", plain, true, "0F''", 1, "is not a binary value"},
+    };
+    for (const auto& c : cases) {
+        const TStatementValue v = EnterValue(c.dest, c.value, c.dialect, c.hex);
+        EXPECT_EQ(v.Text, c.text) << c.value.toStdString();
+        EXPECT_EQ(v.Kind, c.kind) << c.value.toStdString();
+        EXPECT_EQ(v.Refusal, c.refusal) << c.value.toStdString();
+    }
+}
+
+TEST(ValueRules, CutsCountCharactersAndDatesAreIso) {
+    const QString emoji = QString::fromUcs4(U"\U0001F600");
+    EXPECT_EQ(CutToSize({"T", TFieldType::ftString, 3}, "ab" + emoji + "c"), "ab" + emoji);
+    EXPECT_EQ(CutToSize({"T", TFieldType::ftString, 2}, "ab" + emoji), "ab");
+    EXPECT_EQ(CutToSize({"T", TFieldType::ftString, 255, true}, QString(300, 'x')), QString(300, 'x'));
+    const double day = DateTimeToDays(QDateTime(QDate(2024, 3, 5), QTime(13, 45, 10, 250)));
+    EXPECT_EQ(IsoValueText(TFieldType::ftDateTime, day, "2024-03-05 13:45:10.123456"),
+              "2024-03-05T13:45:10.123456");
+    EXPECT_EQ(IsoValueText(TFieldType::ftDateTime, day, "5. 03. 2024 13:45:10"), "2024-03-05T13:45:10.25");
+    EXPECT_EQ(IsoValueText(TFieldType::ftDate, day, "2024-03-05 13:45:10"), "2024-03-05");
+    EXPECT_EQ(IsoValueText(TFieldType::ftTime, day, "13:45:10"), "13:45:10");
+    EXPECT_EQ(IsoValueText(TFieldType::ftDateTime, day, "2024-03-05"), "2024-03-05T00:00:00");
+}
+
+TEST(ValueRules, EnginesAndTheirSettings) {
+    EXPECT_EQ(EngineFromName("PostgreSQL Unicode"), TEngineKind::PostgreSQL);
+    EXPECT_EQ(EngineFromName("/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so"), TEngineKind::MariaDB);
+    EXPECT_EQ(EngineFromName("SQLite3"), TEngineKind::SQLite);
+    EXPECT_EQ(EngineFromName("ODBC Driver 18 for SQL Server"), TEngineKind::SqlServer);
+    EXPECT_EQ(EngineFromName("Oracle"), TEngineKind::Unknown);
+    EXPECT_EQ(DialectFromSetting(TEngineKind::PostgreSQL, "off").Backslashes, TBackslashes::Escape);
+    EXPECT_EQ(DialectFromSetting(TEngineKind::PostgreSQL, "on").Backslashes, TBackslashes::Literal);
+    EXPECT_EQ(DialectFromSetting(TEngineKind::MariaDB, "STRICT_TRANS_TABLES").Backslashes, TBackslashes::Escape);
+    EXPECT_EQ(DialectFromSetting(TEngineKind::MariaDB, "ANSI,NO_BACKSLASH_ESCAPES").Backslashes,
+              TBackslashes::Literal);
+    EXPECT_EQ(GenIdText({TEngineKind::PostgreSQL}, GenIdPattern, "ID", "C"),
+              "(SELECT COALESCE(MAX(ID), 0)+1 FROM C)");
+    EXPECT_EQ(
+        GenIdText({TEngineKind::MariaDB}, GenIdPattern, "ID", "C"),
+        "(SELECT COALESCE(MAX(KELVO_MAX), 0)+1 FROM (SELECT MAX(ID) AS KELVO_MAX FROM C) AS KELVO_GEN_ID)");
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 #include "app/ui/Main.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaObject>
 #include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
@@ -13,9 +16,12 @@
 #include <QToolBar>
 
 #include "app/Data.h"
+#include "app/RunStart.h"
+#include "app/Version.h"
 #include "app/ui/Properties.h"
 #include "flows/ui/Flow.h"
 #include "platform/Errors.h"
+#include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "support/ui/SortedListBox.h"
 #include "transfer/ui/Transfer.h"
@@ -24,28 +30,11 @@
 
 TFMain* FMain = nullptr;
 
-namespace {
-
-QStringList NamesOf(const QStringList& lines) {
-    QStringList names;
-    names.reserve(lines.size());
-    for (const QString& line : lines)
-        names << line.left(line.indexOf('=') < 0 ? line.size() : line.indexOf('='));
-    return names;
-}
-
-QStringList SectionLines(const QString& section) {
-    QStringList lines;
-    if (D)
-        D->IniReadSectionValues(D->FlowsIni, section, lines);
-    return lines;
-}
-
-} // namespace
-
 QAction* TFMain::AddCommand(const char* name, const QString& caption, void (TFMain::*handler)()) {
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
+    // A toolbar button shows the icon text, which would otherwise be the caption without its mnemonic.
+    action->setIconText(caption);
     connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
     return action;
 }
@@ -61,12 +50,13 @@ QAction* TFMain::AddOption(const char* name, const QString& caption) {
 TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName("FMain");
     setWindowTitle("KELVO Data transfer");
+    setWindowIcon(KelvoIcon());
 
-    RunAll = AddCommand("RunAll", "Start transfer", &TFMain::RunAllClick);
-    RunFlow = AddCommand("RunFlow", "Start flow", &TFMain::RunFlowClick);
-    NewFlow = AddCommand("NewFlow", "New data flow", &TFMain::NewFlowClick);
-    EditFlow = AddCommand("EditFlow", "Edit data flow", &TFMain::EditFlowClick);
-    BExit = AddCommand("BExit", "Exit", &TFMain::BExitClick);
+    RunAll = AddCommand("RunAll", "&Start transfer", &TFMain::RunAllClick);
+    RunFlow = AddCommand("RunFlow", "Start f&low", &TFMain::RunFlowClick);
+    NewFlow = AddCommand("NewFlow", "&New data flow", &TFMain::NewFlowClick);
+    EditFlow = AddCommand("EditFlow", "&Edit data flow", &TFMain::EditFlowClick);
+    BExit = AddCommand("BExit", "E&xit", &TFMain::BExitClick);
 
     auto* toolBar = addToolBar("Commands");
     toolBar->setObjectName("ToolBar1");
@@ -92,44 +82,49 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
             button->setMinimumWidth(96);
     }
 
-    QMenu* file = menuBar()->addMenu("File");
-    QAction* start = AddCommand("Start1", "Start", &TFMain::RunAllClick);
+    QMenu* file = menuBar()->addMenu("&File");
+    QAction* start = AddCommand("Start1", "&Start", &TFMain::RunAllClick);
     start->setShortcut(QKeySequence(Qt::Key_F2));
     file->addAction(start);
     file->addSeparator();
-    QAction* exit = AddCommand("Exit1", "Exit", &TFMain::BExitClick);
+    QAction* exit = AddCommand("Exit1", "E&xit", &TFMain::BExitClick);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     file->addAction(exit);
 
-    QMenu* tools = menuBar()->addMenu("Tools");
+    QMenu* tools = menuBar()->addMenu("&Tools");
     tools->setObjectName("Tools1");
     // The Tools items for flows run the toolbar's commands of the same names.
-    QAction* newFlow = AddCommand("Newdataflow1", "New data flow", &TFMain::NewFlowClick);
+    QAction* newFlow = AddCommand("Newdataflow1", "&New data flow", &TFMain::NewFlowClick);
     newFlow->setShortcut(QKeySequence(Qt::Key_F3));
     tools->addAction(newFlow);
-    tools->addAction(AddCommand("Editdataflow1", "Edit data flow", &TFMain::EditFlowClick));
+    tools->addAction(AddCommand("Editdataflow1", "&Edit data flow", &TFMain::EditFlowClick));
     tools->addSeparator();
-    QAction* newTranslation = AddCommand("Newtranslation1", "New translation", &TFMain::Newtranslation1Click);
+    QAction* newTranslation =
+        AddCommand("Newtranslation1", "New &translation", &TFMain::Newtranslation1Click);
     newTranslation->setShortcut(QKeySequence(Qt::Key_F4));
     tools->addAction(newTranslation);
-    tools->addAction(AddCommand("Translations1", "Edit translation", &TFMain::Translations1Click));
+    tools->addAction(AddCommand("Translations1", "Edit t&ranslation", &TFMain::Translations1Click));
     tools->addSeparator();
-    QAction* newConstant = AddCommand("Newconstant1", "New constant", &TFMain::Newconstant1Click);
+    QAction* newConstant = AddCommand("Newconstant1", "New &constant", &TFMain::Newconstant1Click);
     newConstant->setShortcut(QKeySequence(Qt::Key_F5));
     tools->addAction(newConstant);
-    tools->addAction(AddCommand("Editconstant1", "Edit constant", &TFMain::Editconstant1Click));
+    tools->addAction(AddCommand("Editconstant1", "Edit c&onstant", &TFMain::Editconstant1Click));
 
-    QMenu* options = menuBar()->addMenu("Options");
-    Stoponerror1 = AddOption("Stoponerror1", "Stop on error");
-    Showtransfersummary1 = AddOption("Showtransfersummary1", "Show transfer summary");
-    ReduceProcessMessages1 = AddOption("ReduceProcessMessages1", "Reduce ProcessMessages");
+    QMenu* options = menuBar()->addMenu("&Options");
+    Stoponerror1 = AddOption("Stoponerror1", "&Stop on error");
+    Showtransfersummary1 = AddOption("Showtransfersummary1", "Show transfer s&ummary");
+    ReduceProcessMessages1 = AddOption("ReduceProcessMessages1", "&Reduce ProcessMessages");
     options->addAction(Stoponerror1);
     options->addAction(Showtransfersummary1);
     options->addAction(ReduceProcessMessages1);
     options->addSeparator();
-    QAction* properties = AddCommand("Properties1", "Properties", &TFMain::Properties1Click);
+    QAction* properties = AddCommand("Properties1", "&Properties", &TFMain::Properties1Click);
     properties->setShortcut(QKeySequence(Qt::Key_F8));
     options->addAction(properties);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->setObjectName("Help1");
+    help->addAction(AddCommand("About1", "&About", &TFMain::About1Click));
 
     auto* central = new QWidget;
     auto* grid = new QGridLayout(central);
@@ -140,8 +135,8 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     ConstList = new TSortedListBox;
     ConstList->setObjectName("ConstList");
     int column = 0;
-    for (auto [list, caption] : {std::pair{FlowList, "Flow list:"}, std::pair{TransList, "Translations:"},
-                                 std::pair{ConstList, "Constants:"}}) {
+    for (auto [list, caption] : {std::pair{FlowList, "Flo&w list:"}, std::pair{TransList, "T&ranslations:"},
+                                 std::pair{ConstList, "&Constants:"}}) {
         auto* label = new QLabel(caption);
         label->setBuddy(list);
         grid->addWidget(label, 0, column);
@@ -160,10 +155,13 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     Filter->setObjectName("Filter");
     Filter->setToolTip("Filter vrednost");
     connect(Filter, &QLineEdit::textChanged, this, &TFMain::FilterChange);
-    auto* filterLabel = new QLabel("Filter:");
+    auto* filterLabel = new QLabel("F&ilter:");
     filterLabel->setBuddy(Filter);
     statusBar()->addWidget(filterLabel);
     statusBar()->addWidget(Filter, 1);
+    LLastRun = new QLabel;
+    LLastRun->setObjectName("LLastRun");
+    statusBar()->addWidget(LLastRun, 3);
     statusBar()->setSizeGripEnabled(false);
 
     resize(640, 420);
@@ -182,9 +180,15 @@ void TFMain::showEvent(QShowEvent* event) {
 }
 
 void TFMain::FormShow() {
-    FlowList->SetLines(NamesOf(SectionLines("Name")));
-    TransList->SetLines(NamesOf(SectionLines("TRANSLATION")));
-    ConstList->SetLines(SectionLines("CONSTANTS"));
+    QStringList flows, translations, constants;
+    if (D) {
+        flows = IndexNames(D->FlowsIni, "Name");
+        translations = IndexNames(D->FlowsIni, "TRANSLATION");
+        constants = IndexLines(D->FlowsIni, "CONSTANTS");
+    }
+    FlowList->SetLines(flows);
+    TransList->SetLines(translations);
+    ConstList->SetLines(constants);
 }
 
 void TFMain::FilterChange(const QString& text) {
@@ -193,8 +197,7 @@ void TFMain::FilterChange(const QString& text) {
 }
 
 void TFMain::RequireFilter() const {
-    if (!D || D->ContractFilter.isEmpty())
-        throw EKelvoError("Napaka filter za pogodbe je prazen.");
+    ::RequireFilter(D ? D->ContractFilter : QString());
 }
 
 TRunOptions TFMain::RunOptions() {
@@ -209,14 +212,7 @@ TRunOptions TFMain::RunOptions() {
 }
 
 TRunSettings TFMain::RunSettings() {
-    TRunSettings settings;
-    if (D) {
-        settings.SourceDatabase = D->DBS.DatabaseName;
-        settings.DestDatabase = D->DBD.DatabaseName;
-        settings.Scripting = D->Scripting;
-    }
-    settings.ContractFilter = [] { return D ? D->ContractFilter : QString(); };
-    return settings;
+    return RunSettingsFromData();
 }
 
 void TFMain::SetRunCommandsEnabled(bool enabled) {
@@ -229,13 +225,38 @@ void TFMain::StartTransfer(const QStringList& flowNames) {
     // A second run would share the progress window; the commands come back when this one ends.
     SetRunCommandsEnabled(false);
     auto* transfer = new TFTransfer(RunSettings(), RunOptions());
+    // The window is released by the run but deleted only at the next pass of the event loop.
+    QPointer<TFTransfer> window(transfer);
+    auto ended = [&] {
+        SetRunCommandsEnabled(true);
+        if (window)
+            LLastRun->setText(RunStatusText(window->Run().Result()));
+        if (exitAfterRun_)
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    };
     try {
         transfer->RunTransfer(flowNames);
     } catch (...) {
-        SetRunCommandsEnabled(true);
+        ended();
         throw;
     }
-    SetRunCommandsEnabled(true);
+    ended();
+}
+
+void TFMain::closeEvent(QCloseEvent* event) {
+    if (TFTransfer::RunActive() && FTransfer && !exitAfterRun_) {
+        event->ignore();
+        if (AskYesNo("A transfer is running. Cancel it and exit?") == mrYes) {
+            exitAfterRun_ = true;
+            FTransfer->Run().Cancel();
+        }
+        return;
+    }
+    if (TFTransfer::RunActive()) {
+        event->ignore(); // Exit was answered: the run ends first, then the window closes
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TFMain::RunAllClick() {
@@ -304,6 +325,23 @@ void TFMain::Translations1Click() {
         return;
     D->IniDeleteKey(D->FlowsIni, "TRANSLATION", oldName);
     ReplaceSelected(TransList, name);
+}
+
+QIcon KelvoIcon() {
+    return QIcon(":/icons/kelvo-transfer.png");
+}
+
+QString AboutText() {
+    return QString("Kelvo data transfer\nVersion %1\n\nCopies table data from a source database into a "
+                   "destination, or into an export file of statements.")
+        .arg(KelvoVersion());
+}
+
+void TFMain::About1Click() {
+    QMessageBox box(QMessageBox::NoIcon, "About Kelvo data transfer", AboutText(), QMessageBox::Ok, this);
+    box.setObjectName("AboutBox");
+    box.setIconPixmap(KelvoIcon().pixmap(64, 64));
+    box.exec();
 }
 
 void TFMain::ReplaceSelected(TSortedListBox* list, const QString& name) {

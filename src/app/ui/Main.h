@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 
 #include "transfer/TransferRun.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QListWidgetItem;
 class TSortedListBox;
@@ -20,6 +22,8 @@ public:
     TSortedListBox* TransList = nullptr;
     TSortedListBox* ConstList = nullptr;
     QLineEdit* Filter = nullptr;
+    // How the last run ended: flows, records copied and failed, the export file.
+    QLabel* LLastRun = nullptr;
 
     QAction* RunAll = nullptr;
     QAction* RunFlow = nullptr;
@@ -47,9 +51,13 @@ public:
     void EditFlowClick();
     void Newtranslation1Click();
     void Translations1Click();
+    void About1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // During a run, asks whether to cancel it; Yes cancels and the program ends once the run has
+    // written its cancel line.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void RequireFilter() const;
@@ -60,6 +68,12 @@ private:
     QAction* AddOption(const char* name, const QString& caption);
 
     bool shown_ = false;
+    bool exitAfterRun_ = false;
 };
 
 extern TFMain* FMain;
+
+// The program's icon, for its windows.
+QIcon KelvoIcon();
+// The About box's text: the program's name and version.
+QString AboutText();

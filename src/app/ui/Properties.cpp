@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/Data.h"
+#include "platform/Errors.h"
+#include "support/ErrorHandler.h"
 
 TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
     setObjectName("FProperties");
@@ -41,10 +43,16 @@ TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
 }
 
 void StoreDateFormat(const QString& format) {
+    // Sent whatever the mode: the destination is opened for it when it is not open yet. Stored only
+    // when the destination accepted it, so a refused format does not greet every start.
+    if (!format.isEmpty()) {
+        try {
+            D->ApplyDateFormat(format);
+        } catch (const std::exception& error) {
+            throw EKelvoError(ErrorMessage(error) + "\nThe date format \"" + format + "\" was not stored.");
+        }
+    }
     D->IniWriteString(TD::SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", format);
-    // Sent whatever the mode: the destination is opened for it when it is not open yet.
-    if (!format.isEmpty())
-        D->ApplyDateFormat(format);
 }
 
 bool TFProperties::EditProperties() {

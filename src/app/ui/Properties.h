@@ -20,5 +20,5 @@ public:
     QPushButton* BitBtn2 = nullptr;
 };
 
-// Stores the date format in the settings file and, when it is not empty, runs it on the destination.
+// Runs the date format on the destination when it is not empty and stores it once it was accepted.
 void StoreDateFormat(const QString& format);

@@ -1,14 +1,17 @@
 #include "support/ui/SortedListBox.h"
 
+#include "support/ListOrder.h"
+
 namespace {
 
 class TSortedItem : public QListWidgetItem {
 public:
     TSortedItem(const QString& text, quint64 serial) : QListWidgetItem(text), serial_(serial) {}
     bool operator<(const QListWidgetItem& other) const override {
-        const int order = text().compare(other.text(), Qt::CaseInsensitive);
-        if (order != 0)
-            return order < 0;
+        if (ListOrderLess(text(), other.text()))
+            return true;
+        if (ListOrderLess(other.text(), text()))
+            return false;
         const auto* sorted = dynamic_cast<const TSortedItem*>(&other);
         return sorted && serial_ < sorted->serial_;
     }

@@ -111,7 +111,7 @@ bool TFTransfer::RunActive() {
     return runActive;
 }
 
-void TFTransfer::RunTransfer(const QStringList& flowNames) {
+TRunResult TFTransfer::RunTransfer(const QStringList& flowNames) {
     if (runActive) {
         // The window was made for this run alone; nobody else will release it.
         deleteLater();
@@ -128,13 +128,15 @@ void TFTransfer::RunTransfer(const QStringList& flowNames) {
             FTransfer = nullptr;
         deleteLater();
     };
+    TRunResult result;
     try {
-        run_.RunTransfer(flowNames);
+        result = run_.RunTransfer(flowNames);
     } catch (...) {
         release();
         throw;
     }
     release();
+    return result;
 }
 
 QLabel* TFTransfer::Label(const char* name) {

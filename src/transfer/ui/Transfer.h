@@ -22,9 +22,9 @@ public:
     TFTransfer(TRunSettings settings, TRunOptions options, QWidget* parent = nullptr);
     ~TFTransfer() override;
 
-    // Runs the flows and returns when the run is over; the window is then released. Errors that end
-    // the run propagate after the window was hidden.
-    void RunTransfer(const QStringList& flowNames);
+    // Runs the flows and returns how the run ended; the window is then released. Errors that end the
+    // run propagate after the window was hidden; Run().Result() tells the rest until it is deleted.
+    TRunResult RunTransfer(const QStringList& flowNames);
     // True while any progress window runs its loop.
     static bool RunActive();
 

@@ -4,31 +4,31 @@ delete from KUPCI
 Insert into KUPCI 
    (SIFRA, NAZIV, KRAJ, REGIJA, DATUM, VIR)
 values 
-(1, 'Kovač d.o.o.', 'Ljubljana', 'LJ', '1. 03. 2024', 'Kelvo demo')
+(1, 'Kovač d.o.o.', 'Ljubljana', 'LJ', '2024-03-01', 'Kelvo demo')
 ;
 
 Insert into KUPCI 
    (SIFRA, NAZIV, KRAJ, REGIJA, DATUM, VIR)
 values 
-(2, 'Šumi trgovina', 'Maribor', 'MB', '17. 05. 2024', 'Kelvo demo')
+(2, 'Šumi trgovina', 'Maribor', 'MB', '2024-05-17', 'Kelvo demo')
 ;
 
 Insert into KUPCI 
    (SIFRA, NAZIV, KRAJ, REGIJA, DATUM, VIR)
 values 
-(3, 'Žaga Novak', 'Celje', 'CE', '9. 01. 2025', 'Kelvo demo')
+(3, 'Žaga Novak', 'Celje', 'CE', '2025-01-09', 'Kelvo demo')
 ;
 
 Insert into KUPCI 
    (SIFRA, NAZIV, KRAJ, REGIJA, DATUM, VIR)
 values 
-(4, 'Pekarna "Pri Mojci"', 'Kranj', 'KR', '30. 11. 2023', 'Kelvo demo')
+(4, 'Pekarna "Pri Mojci"', 'Kranj', 'KR', '2023-11-30', 'Kelvo demo')
 ;
 
 Insert into KUPCI 
    (SIFRA, NAZIV, KRAJ, REGIJA, DATUM, VIR)
 values 
-(5, 'O''Brien Consulting', 'Koper', 'KP', '4. 07. 2022', 'Kelvo demo')
+(5, 'O''Brien Consulting', 'Koper', 'KP', '2022-07-04', 'Kelvo demo')
 ;
 
 delete from NAROCILA
@@ -37,24 +37,24 @@ delete from NAROCILA
 Insert into NAROCILA 
    (ST, KUPEC, ZNESEK, DATUM, STATUS, POGODBA, IZVOR)
 values 
-((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 1, 1250.5000, '15. 03. 2024', 'Plačana', 'P-2024', 101) 
+((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 1, 1250.5000, '2024-03-15', 'Plačana', 'P-2024', 101) 
 ;
 
 Insert into NAROCILA 
    (ST, KUPEC, ZNESEK, DATUM, STATUS, POGODBA, IZVOR)
 values 
-((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 2, 89.9000, '2. 06. 2024', 'Nova', 'P-2024', 102) 
+((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 2, 89.9000, '2024-06-02', 'Nova', 'P-2024', 102) 
 ;
 
 Insert into NAROCILA 
    (ST, KUPEC, ZNESEK, DATUM, STATUS, POGODBA, IZVOR)
 values 
-((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 1, 420.0000, '20. 09. 2024', 'Nova', 'P-2024', 104) 
+((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 1, 420.0000, '2024-09-20', 'Nova', 'P-2024', 104) 
 ;
 
 Insert into NAROCILA 
    (ST, KUPEC, ZNESEK, DATUM, STATUS, POGODBA, IZVOR)
 values 
-((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 5, 3100.7500, '1. 12. 2024', 'Plačana', 'P-2024', 105) 
+((SELECT COALESCE(MAX(ST), 0)+1 FROM NAROCILA), 5, 3100.7500, '2024-12-01', 'Plačana', 'P-2024', 105) 
 ;
 

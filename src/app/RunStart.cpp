@@ -1,0 +1,45 @@
+#include "app/RunStart.h"
+
+#include "app/Data.h"
+#include "flows/FlowFile.h"
+#include "platform/Errors.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+#include "support/ListOrder.h"
+
+QString FlowIndexPath() {
+    return ProgramDir() + "Files/Flows.ini";
+}
+
+QStringList IndexLines(const QString& flowsIni, const QString& section) {
+    QStringList lines;
+    IniReadSectionValues(flowsIni, section, lines);
+    return lines;
+}
+
+QStringList IndexNames(const QString& flowsIni, const QString& section) {
+    QStringList names = IndexLines(flowsIni, section);
+    for (QString& line : names)
+        line = LineName(line);
+    return SortedLines(names);
+}
+
+QStringList StartTransferFlows(const QString& flowsIni) {
+    return IndexNames(flowsIni, "Name");
+}
+
+void RequireFilter(const QString& filter) {
+    if (filter.isEmpty())
+        throw EKelvoError("Napaka filter za pogodbe je prazen.");
+}
+
+TRunSettings RunSettingsFromData() {
+    TRunSettings settings;
+    if (D) {
+        settings.SourceDatabase = D->DBS.DatabaseName;
+        settings.DestDatabase = D->DBD.DatabaseName;
+        settings.Scripting = D->Scripting;
+    }
+    settings.ContractFilter = [] { return D ? D->ContractFilter : QString(); };
+    return settings;
+}

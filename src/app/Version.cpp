@@ -1,0 +1,5 @@
+#include "app/Version.h"
+
+QString KelvoVersion() {
+    return QStringLiteral(KELVO_VERSION);
+}

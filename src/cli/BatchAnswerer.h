@@ -1,0 +1,28 @@
+#pragma once
+
+#include "support/Answerer.h"
+
+// kelvo-run's answerer: every question the window would put to the operator gets a fixed answer, and
+// every message goes to stderr.
+class TBatchAnswerer : public TAnswerer {
+public:
+    TBatchAnswerer(bool stopOnError, QString exportFile);
+
+    int MessageDialog(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext, int x,
+                      int y) override;
+    void PlainMessage(const QString& text) override;
+    bool InputText(const QString& caption, const QString& prompt, QString& value) override;
+    // The export file of --export in place of the save dialog; false without one.
+    bool SaveFileName(const TSaveDialogRequest& request, QString& path) override;
+    // KELVO_DEST_USER / KELVO_DEST_PASSWORD when set, else the data source's own login.
+    bool Login(const QString& databaseName, QString& userName, QString& password) override;
+    bool ShellOpen(const QString& path) override;
+
+    // True once "continue?" after a failed row was answered No.
+    bool Stopped() const { return stopped_; }
+
+private:
+    bool stopOnError_;
+    QString exportFile_;
+    bool stopped_ = false;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <vector>
+
+#include "transfer/TransferRun.h"
+
+// One line on stderr, prefixed "kelvo-run: "; a live progress line is cleared first.
+void ConsoleLine(const QString& text);
+
+// A flow as the run reported it to the view.
+struct TFlowTally {
+    QString Name;
+    int Read = 0;
+    int Failed = 0;
+    double Seconds = 0;
+    bool Finished = false; // reached the end of its source (also after Skip)
+    int Copied() const { return Read - Failed; }
+};
+
+// The run's progress on a console: a line on stderr when a flow starts and ends, and, when stderr is a
+// terminal, one live line redrawn at most four times a second. It stands in for the progress window's
+// timer and Cancel button: pumping ticks the run's clock and passes a received signal on as Cancel.
+class TConsoleView : public ITransferView {
+public:
+    explicit TConsoleView(bool live);
+    void Attach(TTransferRun* run) { run_ = run; }
+
+    void SetLabel(const char* name, const QString& text, bool repaintNow) override;
+    void SetLabelVisible(const char* name, bool visible) override;
+    void SetStatus(const QString& text) override;
+    void SetTimerEnabled(bool enabled) override;
+    void ShowOrRaise() override {}
+    void Pump() override;
+
+    // The flows in the order they started; the last may be unfinished when the run ended early.
+    const std::vector<TFlowTally>& Flows() const { return flows_; }
+    // The row in progress when "continue?" was answered No was read but not yet shown.
+    void CountStoppedRow();
+    // Ends the live line and reports a flow the run left unfinished, with how the run ended.
+    void EndRun(const QString& howItEnded);
+    double RunSeconds() const { return runClock_.elapsed() / 1000.0; }
+
+private:
+    TFlowTally* Current();
+    void EndFlow(const QString& how);
+    void DrawLive();
+
+    TTransferRun* run_ = nullptr;
+    bool live_;
+    bool timerEnabled_ = false;
+    bool canceled_ = false;
+    std::vector<TFlowTally> flows_;
+    int expected_ = 0;
+    int done_ = 0;
+    QString percent_;
+    QString remaining_;
+    QString status_;
+    QElapsedTimer runClock_;
+    QElapsedTimer flowClock_;
+    qint64 lastTick_ = 0;
+    qint64 lastDraw_ = -1000;
+};

@@ -1,0 +1,87 @@
+#include "cli/Options.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include "app/Version.h"
+
+namespace {
+
+const char* HelpText =
+    "Usage: kelvo-run --filter TEXT [--export FILE] [--program-dir DIR] [--stop-on-error] [FLOW ...]\n"
+    "       kelvo-run --list [--program-dir DIR]\n"
+    "       kelvo-run --help | --version\n\n"
+    "Runs the flows of a program directory without a window, as \"Start transfer\" runs them: every\n"
+    "flow of Files/Flows.ini, or the named ones, in dependency order.\n\n"
+    "  --filter TEXT       the contract filter, replacing %FILTERPOG% (required)\n"
+    "  --export FILE       scripting mode's export file, extended, never replaced (required in\n"
+    "                      scripting mode; its folder is created)\n"
+    "  --program-dir DIR   the program directory (default: the executable's folder; for an\n"
+    "                      installed copy ~/.local/share/kelvo-transfer)\n"
+    "  --stop-on-error     end the run at the first row that fails to insert\n"
+    "  --list              list the flows, translations and constants\n"
+    "  -h, --help          show this help\n"
+    "  -v, --version       show the version\n\n"
+    "The destination login is KELVO_DEST_USER and KELVO_DEST_PASSWORD when set, otherwise the data\n"
+    "source's own user and password.\n\n"
+    "Exit status: 0 every row copied; 1 rows failed or flows were not run; 2 usage or start-up\n"
+    "error; 3 the run ended by an error; 130 SIGINT, 143 SIGTERM (the run is cancelled).\n";
+
+TRunCommandLine Failure(const QString& text) {
+    TRunCommandLine line;
+    line.Action = TRunCommandLine::Error;
+    line.Text = text;
+    return line;
+}
+
+} // namespace
+
+TRunCommandLine ParseRunCommandLine(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption filter("filter", "", "TEXT");
+    const QCommandLineOption exportFile("export", "", "FILE");
+    const QCommandLineOption dir("program-dir", "", "DIR");
+    const QCommandLineOption stop("stop-on-error");
+    const QCommandLineOption list("list");
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringList{"v", "version"});
+    parser.addOptions({filter, exportFile, dir, stop, list, help, version});
+    if (!parser.parse(args))
+        return Failure(parser.errorText());
+
+    TRunCommandLine line;
+    if (parser.isSet(help)) {
+        line.Action = TRunCommandLine::Help;
+        line.Text = HelpText;
+        return line;
+    }
+    if (parser.isSet(version)) {
+        line.Action = TRunCommandLine::Version;
+        line.Text = "kelvo-run " + KelvoVersion() + "\n";
+        return line;
+    }
+    line.ProgramDir = parser.value(dir);
+    if (parser.isSet(dir) && line.ProgramDir.isEmpty())
+        return Failure("--program-dir needs a directory.");
+    if (parser.isSet(list)) {
+        for (const QCommandLineOption* other : {&filter, &exportFile, &stop})
+            if (parser.isSet(*other))
+                return Failure(QString("--list takes no --%1.").arg(other->names().constFirst()));
+        if (!parser.positionalArguments().isEmpty())
+            return Failure("--list takes no flow names.");
+        line.Action = TRunCommandLine::List;
+        return line;
+    }
+    line.Filter = parser.value(filter);
+    line.StopOnError = parser.isSet(stop);
+    if (parser.isSet(exportFile)) {
+        if (parser.value(exportFile).isEmpty())
+            return Failure("--export needs a file name.");
+        line.ExportFile = QFileInfo(parser.value(exportFile)).absoluteFilePath();
+    }
+    for (const QString& name : parser.positionalArguments())
+        if (!line.Flows.contains(name, Qt::CaseInsensitive))
+            line.Flows << name;
+    return line;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What kelvo-run's command line asks for.
+struct TRunCommandLine {
+    enum TAction { Run, List, Help, Version, Error };
+    TAction Action = Run;
+    QString Filter;
+    QString ExportFile; // absolute; empty when not given
+    QString ProgramDir; // empty: the default program directory
+    bool StopOnError = false;
+    QStringList Flows; // as named, repeats dropped; empty: every flow
+    QString Text;      // the help or version text, or the error
+};
+
+// args as main receives them, the program's name first.
+TRunCommandLine ParseRunCommandLine(const QStringList& args);

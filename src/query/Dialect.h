@@ -1,0 +1,43 @@
+#pragma once
+
+// What the destination engine is and how it reads literals: whether backslashes inside a quoted text are
+// escapes, and the form of a binary literal. Learnt from a live connection (asked once per connection)
+// or, where the destination is not opened (scripting mode), from its data source's driver.
+
+#include <QString>
+#include <QStringList>
+
+enum class TEngineKind { Unknown, SQLite, PostgreSQL, MariaDB, SqlServer };
+
+enum class TBackslashes {
+    Literal, // a backslash is an ordinary character
+    Escape,  // the engine reads backslash escapes in '...' (MariaDB by default, PostgreSQL with
+             // standard_conforming_strings off)
+    Unknown, // PostgreSQL whose setting is not known (an export file): texts holding one use E'...'
+};
+
+struct TDialect {
+    TEngineKind Engine = TEngineKind::Unknown;
+    TBackslashes Backslashes = TBackslashes::Literal;
+};
+
+// The engine a DBMS name (SQL_DBMS_NAME), an ODBC driver name or a driver library path stands for.
+TEngineKind EngineFromName(const QString& name);
+
+// The dialect of a server as its engine and its reported setting give it: "off" for PostgreSQL's
+// standard_conforming_strings, the sql_mode text for MariaDB; empty when not asked.
+TDialect DialectFromSetting(TEngineKind engine, const QString& setting);
+
+// The dialect of the registered connection databaseName, opening it when closed (with its login). Asked
+// once per connection.
+TDialect ConnectionDialect(const QString& databaseName);
+
+// The dialect the export file is written for: from the Driver entry of the ODBC data source dsn (its
+// name, else the library odbcinst.ini names for it). MariaDB is taken with its default sql_mode and
+// PostgreSQL with either setting of standard_conforming_strings.
+TDialect DataSourceDialect(const QString& dsn);
+
+// The character columns of table that have no declared length although the driver reports one
+// (PostgreSQL's varchar and bpchar without a length, SQLite's types without one), as the engine's catalogue
+// of the connection databaseName names them. Empty for engines whose character types always carry one.
+QStringList UnboundedTextColumns(const QString& databaseName, const QString& table);

@@ -1,0 +1,260 @@
+#include <QCoreApplication>
+#include <QPointer>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include "fixtures/Engines.h"
+#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/TestEnv.h"
+#include "platform/Regional.h"
+#include "query/Database.h"
+#include "transfer/TransferRun.h"
+#include "transfer/ui/Transfer.h"
+
+namespace {
+
+// How one engine is reached and what its types are called.
+struct TEngineCase {
+    const char* name;
+    TEngine engine;
+    const char* backslashes; // PostgreSQL's standard_conforming_strings for the session; empty elsewhere
+    bool escapes;            // the engine reads backslash escapes in literals
+    bool looseTypes;         // a date column takes any text
+    const char* bareVarchar; // a character type without a length where the engine has one
+    bool astral; // statements carry characters beyond the basic plane (unixODBC's conversion for the
+                 // SQLite driver, which has no wide entry points, does not)
+};
+
+// The values every destination class receives; the destination's second text column W follows each.
+const QStringList AllValues{
+    "'",
+    "\"",
+    "\\",
+    "\\'",
+    ";",
+    "--",
+    "/* */",
+    "1); drop table VICTIM; --",
+    "a\\",
+    "x'); drop table VICTIM; --",
+    "42",
+    "2024-03-05",
+    QString(300, 'y') + "\\", // longer than a varchar without length is reported to be
+    "abcd'ef",
+    "abcd\\ef",
+    QString("abcd") + QString::fromUcs4(U"\U0001F600") + "x", // quote, backslash, emoji at the cut
+};
+const QString Trailer = "); drop table VICTIM; --";
+
+// Destination tables: name, value column type (%1 bare varchar, %2 blob), translation of the value.
+const struct {
+    const char* table;
+    const char* type;
+    const char* translation;
+} Destinations[] = {
+    {"HT", "%1", ""},        {"HI", "integer", ""}, {"HL", "bigint", ""},     {"HD", "decimal(12,4)", "ECHO"},
+    {"HDT", "date", "ECHO"}, {"HB", "%2", ""},      {"HC", "varchar(5)", ""}, {"HG", "%1", "GEN_ID"},
+};
+
+QString FirstCharacters(const QString& text, int n) {
+    const QList<uint> all = text.toUcs4();
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(all.constData()),
+                             std::min<qsizetype>(n, all.size()));
+}
+
+// A text as an SQLite expression; characters beyond the basic plane are built by char(), as the
+// driver manager's conversion of the statement text does not carry them.
+QString SqliteText(const QString& text) {
+    QString expression = "'";
+    for (char32_t c : text.toUcs4()) {
+        if (c > 0xFFFF)
+            expression += QString("' || char(%1) || '").arg(uint(c));
+        else
+            expression += c == '\'' ? QString("''") : QString::fromUcs4(&c, 1);
+    }
+    return expression + "'";
+}
+
+class HostileValues : public ::testing::TestWithParam<TEngineCase> {
+public:
+    void Run(bool scripting, const QString& exportFile = {}) {
+        TScriptedAnswerer answers;
+        if (scripting)
+            answers.AnswerSave(exportFile);
+        TRunSettings settings;
+        settings.Scripting = scripting;
+        settings.ContractFilter = [] { return QString("1"); };
+        TRunOptions options;
+        options.StopOnError = [] { return false; };
+        options.ShowTransferSummary = [] { return false; };
+        options.ConstList = [] { return QStringList(); };
+        auto* window = new TFTransfer(settings, options);
+        QPointer<TFTransfer> guard(window);
+        window->RunTransfer(flows);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull());
+    }
+    QStringList Rows(const QString& table) {
+        SetRegionalLocaleForTests(QLocale("en_US"));
+        return QueryRows("DBDest", "select * from " + table + " order by ID");
+    }
+    void EmptyDestination() {
+        for (const auto& d : Destinations)
+            dest->ExecDirect(QString("delete from ") + d.table);
+        dest->ExecDirect("delete from HDATES");
+    }
+    // Runs the export file with the engine's own client, going on after each failing statement.
+    void Replay(const QString& file) {
+        QProcess client;
+        client.setStandardInputFile(file);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        switch (GetParam().engine) {
+        case TEngine::SQLite:
+            dest->Close(); // the file is written by another process
+            client.start("sqlite3", {TestEnv::SqliteFile(Engines::Dsn(TEngine::SQLite))});
+            break;
+        case TEngine::PostgreSQL:
+            env.insert("PGOPTIONS", "-c search_path=" + QueryRows("DBDest", "show search_path").value(0) +
+                                        " -c standard_conforming_strings=" + GetParam().backslashes);
+            client.setProcessEnvironment(env);
+            client.start("psql", {"-X", "-q", "-h", "127.0.0.1", "-p", env.value("KELVO_PG_PORT"), "-U",
+                                  env.value("KELVO_PG_USER"), "-d", env.value("KELVO_PG_DB")});
+            break;
+        case TEngine::MariaDB:
+            client.start("mariadb",
+                         {"--no-defaults", "--force", "--default-character-set=utf8mb4", "-h", "127.0.0.1",
+                          "-P", env.value("KELVO_MARIA_PORT"), "-u", env.value("KELVO_MARIA_USER"),
+                          QueryRows("DBDest", "select database()").value(0)});
+            break;
+        }
+        ASSERT_TRUE(client.waitForFinished(60000)) << client.errorString().toStdString();
+        dest->Open();
+    }
+
+    TTempProgramDir dir;
+    std::unique_ptr<TDatabase> source, dest;
+    QStringList flows;
+};
+
+TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
+    const TEngineCase& engine = GetParam();
+    const QStringList Values = engine.astral ? AllValues : AllValues.mid(0, AllValues.size() - 1);
+    TestEnv::ResetSqlite("KelvoLite");
+    if (!Engines::Reset(engine.engine))
+        return;
+    source = OpenTestDatabase("KelvoLite", "DBSource");
+    dest = OpenTestDatabase(Engines::Dsn(engine.engine), "DBDest");
+    if (*engine.backslashes)
+        dest->ExecDirect(QString("set standard_conforming_strings = ") + engine.backslashes);
+
+    source->ExecDirect("create table SRC (ID integer, V text, W text)");
+    for (int i = 0; i < Values.size(); ++i)
+        source->ExecDirect(QString("insert into SRC values (%1, %2, %3)")
+                               .arg(i + 1)
+                               .arg(SqliteText(Values[i]), SqliteText(Trailer)));
+    source->ExecDirect("create table SRCD (ID integer, D date, TS timestamp, N float)");
+    source->ExecDirect("insert into SRCD values (1, '2024-03-05', '2024-03-05 13:45:10', 1234.5)");
+    source->ExecDirect("insert into SRCD values (2, '2085-03-15', '1850-06-02 10:00:00', -0.25)");
+    source->ExecDirect("insert into SRCD values (3, NULL, '2024-02-29 23:59:59.25', NULL)");
+    dir.WriteFile("Files/ECHO.ini", "[DATA]\r\nTYPE=R\r\n[TRANSLATIONS]\r\nV=select 'SOURCE'\r\n");
+    for (const auto& d : Destinations) {
+        const QString type = QString(d.type)
+                                 .replace("%1", engine.bareVarchar)
+                                 .replace("%2", Engines::Type(engine.engine, "blob"));
+        const QString extra = QString(d.table) == "HT" ? ", W varchar(200)" : "";
+        for (TDatabase* db : {source.get(), dest.get()}) // the export takes the structure from the source
+            db->ExecDirect(QString("create table %1 (ID integer, V %2%3)").arg(d.table, type, extra));
+        flows << QString("F_") + d.table;
+        dir.WriteFile("Files/" + flows.last() + ".INI",
+                      QString("[SOURCE]\r\nNAME=SRC\r\n[TARGET]\r\nNAME=%1\r\n[FIELDS]\r\nID=ID\r\nV=V\r\n%2"
+                              "[TRANS]\r\n%3=%4\r\n")
+                          .arg(d.table, extra.isEmpty() ? "" : "W=W\r\n",
+                               QString(d.translation) == "GEN_ID" ? "ID" : "V", d.translation)
+                          .toUtf8());
+    }
+    for (TDatabase* db : {source.get(), dest.get()})
+        db->ExecDirect("create table HDATES (ID integer, D date, TS " +
+                       Engines::Type(engine.engine, "timestamp") + ", N decimal(12,4))");
+    dir.WriteFile("Files/F_DATES.INI", "[SOURCE]\r\nNAME=SRCD\r\n[TARGET]\r\nNAME=HDATES\r\n[FIELDS]\r\n"
+                                       "ID=ID\r\nD=D\r\nTS=TS\r\nN=N\r\n");
+    flows << "F_DATES";
+    dest->ExecDirect("create table VICTIM (X integer)");
+    dest->ExecDirect("insert into VICTIM values (1)");
+
+    // Direct mode, then the export file replayed, each under three regional settings.
+    std::map<QString, QStringList> direct;
+    QByteArray firstExport;
+    for (const char* locale : {"sl_SI", "de_DE", "en_US"}) {
+        SCOPED_TRACE(locale);
+        EmptyDestination();
+        QFile::remove(dir.FilePath("FailedData.sql"));
+        SetRegionalLocaleForTests(QLocale(locale));
+        Run(false);
+        std::map<QString, QStringList> rows;
+        for (const auto& d : Destinations)
+            rows[d.table] = Rows(d.table);
+        rows["HDATES"] = Rows("HDATES");
+        if (direct.empty())
+            direct = rows;
+        EXPECT_EQ(rows, direct);
+
+        EmptyDestination();
+        SetRegionalLocaleForTests(QLocale(locale));
+        const QString file = dir.FilePath(QString("export-%1.sql").arg(locale));
+        Run(true, file);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray exported = f.readAll();
+        if (firstExport.isEmpty())
+            firstExport = exported;
+        EXPECT_EQ(exported, firstExport);
+    }
+    Replay(dir.FilePath("export-en_US.sql"));
+    for (const auto& [table, rows] : direct)
+        EXPECT_EQ(Rows(table), rows) << "replayed " << table.toStdString();
+    EXPECT_EQ(QueryRows("DBDest", "select X from VICTIM"), QStringList{"1"});
+
+    // Text arrives whole (a varchar without length is not cut), the cut counts characters.
+    QStringList text, cut;
+    for (int i = 0; i < Values.size(); ++i) {
+        text << QString("%1|%2|%3").arg(i + 1).arg(Values[i], Trailer);
+        cut << QString("%1|%2").arg(i + 1).arg(FirstCharacters(Values[i], 5).trimmed());
+    }
+    EXPECT_EQ(direct["HT"], text);
+    EXPECT_EQ(direct["HC"], cut);
+    QStringList generated; // identifiers counted on from the table's maximum, text whole
+    for (int i = 0; i < Values.size(); ++i)
+        generated << QString("%1|%2").arg(i + 1).arg(Values[i]);
+    EXPECT_EQ(direct["HG"], generated);
+    // Numbers take only numbers; bytes take every text as its UTF-8 bytes.
+    const int fortyTwo = int(Values.indexOf("42")) + 1;
+    for (const char* table : {"HI", "HL", "HD"})
+        EXPECT_EQ(direct[table], QStringList{QString("%1|42").arg(fortyTwo)}) << table;
+    ASSERT_EQ(direct["HB"].size(), Values.size()) << direct["HB"].join("\n").toStdString();
+    EXPECT_EQ(direct["HB"][7], "8|" + QString("1); drop table VICTIM; --").toUtf8().toHex().toUpper());
+    if (!engine.looseTypes) {
+        EXPECT_EQ(direct["HDT"], QStringList{"12|3/5/2024"});
+    }
+    EXPECT_EQ(direct["HDATES"],
+              QStringList({"1|3/5/2024|3/5/2024 1:45:10 PM|1234.5", "2|3/15/1985|6/2/1950|-0.25",
+                           "3|NULL|2/29/2024 11:59:59 PM|0"}));
+
+    // A refused value is kept quoted in the failed statements, never sent.
+    const QString failed = QString::fromUtf8(dir.ReadFile("FailedData.sql"));
+    EXPECT_TRUE(failed.contains("(8, '1); drop table VICTIM; --')")) << failed.toStdString();
+    EXPECT_TRUE(failed.contains(engine.escapes ? "(4, '\\\\''')" : "(4, '\\''')")) << failed.toStdString();
+    for (const char* table : {"Insert into HI ", "Insert into HL ", "Insert into HD "})
+        EXPECT_EQ(firstExport.count(table), 1) << table;
+    ResetRegionalLocaleForTests();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, HostileValues,
+    ::testing::Values(TEngineCase{"SQLite", TEngine::SQLite, "", false, true, "varchar", false},
+                      TEngineCase{"PostgreSQL", TEngine::PostgreSQL, "on", false, false, "varchar", true},
+                      TEngineCase{"PostgreSQLEscapes", TEngine::PostgreSQL, "off", true, false, "varchar",
+                                  true},
+                      TEngineCase{"MariaDB", TEngine::MariaDB, "", true, false, "varchar(1000)", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
