@@ -1,6 +1,9 @@
 // Transfers N generated rows through the real run and progress window, and compares the direct run
-// with a bare loop that sends the same INSERT statements one by one through ODBC.
+// with a bare loop that sends the same INSERT statements one by one through ODBC, the scripting run
+// with `sqlite3 .dump` of the same table, and the peak memory of each run at several sizes.
 //   scripts/bench [rows]      (starts the private PostgreSQL server the destination needs)
+// With rows above 10 000 the runs are repeated at 10 000, 100 000 and 1 000 000 rows up to the given
+// count. Every run is a child process of its own, so its peak resident memory is its alone.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,15 +11,23 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "fixtures/TestEnv.h"
 #include "platform/ProgramDir.h"
 #include "platform/Regional.h"
 #include "platform/TextFile.h"
 #include "query/Database.h"
 #include "support/Answerer.h"
+#include "transfer/FlowOrder.h"
 #include "transfer/ui/Transfer.h"
+
+extern char** environ;
 
 namespace {
 
@@ -47,15 +58,35 @@ void Write(const QString& path, const QByteArray& text) {
     f.write(text);
 }
 
+QString Env(const char* name, const char* def) {
+    const QByteArray v = qgetenv(name);
+    return v.isEmpty() ? QString(def) : QString::fromLocal8Bit(v);
+}
+
+std::unique_ptr<TDatabase> Connect(const QString& dsn, const QString& databaseName) {
+    auto db = std::make_unique<TDatabase>();
+    db->DatabaseName = databaseName;
+    db->AliasName = dsn;
+    db->Open();
+    return db;
+}
+
+void Exec(const QString& dsn, const QStringList& statements) {
+    auto db = Connect(dsn, "BenchSetup");
+    for (const QString& s : statements)
+        db->ExecDirect(s);
+}
+
 struct TRunTimes {
     double seconds = 0;
     // Seconds taken by the first and by the last tenth of the rows, to show that a row's cost does
     // not grow with the rows already transferred.
     double firstTenth = 0;
     double lastTenth = 0;
+    double peakMiB = 0;
 };
 
-TRunTimes RunFlow(bool scripting, int rows) {
+TRunTimes RunFlow(const QString& flow, bool scripting, int rows) {
     TRunSettings settings;
     settings.Scripting = scripting;
     settings.ContractFilter = [] { return QString("1"); };
@@ -71,7 +102,7 @@ TRunTimes RunFlow(bool scripting, int rows) {
             marks << timer.nsecsElapsed() / 1e9;
     };
     timer.start();
-    window->RunTransfer({"BENCH"});
+    window->RunTransfer({flow});
     TRunTimes times;
     times.seconds = timer.nsecsElapsed() / 1e9;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -82,57 +113,11 @@ TRunTimes RunFlow(bool scripting, int rows) {
     return times;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TestEnv::Prepare();
-    QApplication app(argc, argv);
-    const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
-    if (qEnvironmentVariableIsEmpty("KELVO_PG_PORT")) {
-        std::fprintf(stderr, "run through scripts/bench, which starts the PostgreSQL destination\n");
-        return 2;
-    }
-    QTemporaryDir dir;
-    SetProgramDirForTests(dir.path());
-    SetRegionalLocaleForTests(QLocale(QLocale::English, QLocale::UnitedStates));
-    TBenchAnswerer answerer;
-    answerer.exportPath = dir.path() + "/export.sql";
-    SetAnswerer(&answerer);
-    QDir(dir.path()).mkpath("Files");
-    Write(dir.path() + "/Files/BENCH.INI",
-          "[DATA]\r\nNAME=BENCH\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\nNAME=BENCH_D\r\n"
-          "[FIELDS]\r\nID=ID\r\nNAME=NAME\r\nAMOUNT=AMOUNT\r\nCREATED=CREATED\r\nKIND=KIND\r\nREGION=CONST("
-          "REG)\r\n"
-          "[TRANS]\r\nKIND=KINDS\r\n");
-    Write(dir.path() + "/Files/KINDS.ini",
-          "[DATA]\r\nNAME=KINDS\r\nTYPE=S\r\nDEFAULT=?\r\n[TRANSLATIONS]\r\nK0=zero\r\nK1=one\r\nK2=two\r\n");
-
-    const QString destDdl = "create table BENCH_D (ID integer, NAME varchar(40), AMOUNT float, CREATED date, "
-                            "KIND varchar(5), REGION varchar(8))";
-    TestEnv::ResetSqlite("KelvoLite");
-    ExecOn("KelvoLite", "create table BENCH (ID integer, NAME varchar(40), AMOUNT float, CREATED date, KIND "
-                        "varchar(5));" +
-                            destDdl);
-    ExecOn("KelvoLite",
-           QString("insert into BENCH with recursive c(x) as (select 1 union all select x + 1 from c "
-                   "where x < %1) select x, 'Partner ' || x || ' d.o.o.', x * 1.25, "
-                   "date('2020-01-01', '+' || (x % 1000) || ' days'), 'K' || (x % 3) from c")
-               .arg(rows));
-    TestEnv::ResetPostgres();
-    ExecOn("KelvoPg", destDdl);
-    auto source = OpenTestDatabase("KelvoLite", "DBSource");
-    auto dest = OpenTestDatabase("KelvoPg", "DBDest");
-
-    const TRunTimes scriptedRun = RunFlow(true, rows);
-    const TRunTimes directRun = RunFlow(false, rows);
-    const double scripted = scriptedRun.seconds;
-    const double direct = directRun.seconds;
-
-    // The bare loop: the same statements, read back from the export file, sent one by one.
+// The statements of an export file, each as sent.
+QStringList ExportedStatements(const QString& path) {
     QStringList statements;
     QStringList current;
-    for (const QString& line : ReadTextLines(answerer.exportPath)) {
+    for (const QString& line : ReadTextLines(path)) {
         if (line == ";") {
             statements << current.join('\n');
             current.clear();
@@ -140,22 +125,221 @@ int main(int argc, char** argv) {
             current << line;
         }
     }
-    dest->ExecDirect("truncate BENCH_D");
+    return statements;
+}
+
+// Orders flows F0000..F(n-1), each depending on the one before, listed in reverse.
+double OrderChainedFlows(const QString& dir, int n) {
+    const QString programDir = dir + "/order/";
+    QDir().mkpath(programDir + "Files");
+    SetProgramDirForTests(programDir);
+    QStringList names;
+    for (int i = n - 1; i >= 0; --i) {
+        const QString name = QString("F%1").arg(i, 4, 10, QChar('0'));
+        names << name;
+        QByteArray text = "[DATA]\r\nNAME=" + name.toUtf8() + "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\n"
+                                                             "NAME=BENCH_D\r\n[FIELDS]\r\nID=ID\r\n";
+        if (i > 0) {
+            const QByteArray before = QString("F%1").arg(i - 1, 4, 10, QChar('0')).toUtf8();
+            text += "[DEPENDENT]\r\n" + before + "=" + before + "\r\n";
+        }
+        Write(programDir + "Files/" + name + ".INI", text);
+    }
     QElapsedTimer timer;
     timer.start();
-    for (const QString& s : statements)
-        dest->ExecDirect(s);
-    const double bare = timer.nsecsElapsed() / 1e9;
+    TFlowOrder order;
+    QStringList done;
+    QString next;
+    while (order.NextFlow(names, done, next))
+        done << next;
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (done.size() != n)
+        std::fprintf(stderr, "ordering: %lld of %d flows ordered\n", static_cast<long long>(done.size()), n);
+    return seconds;
+}
 
-    std::printf("rows: %d (statements in the export file: %lld)\n", rows,
-                static_cast<long long>(statements.size()));
-    std::printf("(a) SQLite -> export file, scripting mode: %9.0f rows/s\n", rows / scripted);
-    std::printf("(b) SQLite -> PostgreSQL, direct mode:     %9.0f rows/s\n", rows / direct);
-    std::printf("    bare ODBC loop, same statements:      %9.0f rows/s\n", rows / bare);
-    std::printf("    direct run / bare loop time ratio:    %9.2f\n", direct / bare);
-    const int tenth = std::max(1, rows / 10);
-    std::printf("    rows/s in the first and the last tenth: (a) %.0f / %.0f, (b) %.0f / %.0f\n",
-                tenth / scriptedRun.firstTenth, tenth / scriptedRun.lastTenth, tenth / directRun.firstTenth,
-                tenth / directRun.lastTenth);
+// ---- child processes
+
+int RunChild(int argc, char** argv) {
+    const QString kind = argv[2];
+    const int rows = std::atoi(argv[3]);
+    const QString dir = argv[4];
+    SetProgramDirForTests(dir);
+    SetRegionalLocaleForTests(QLocale(QLocale::English, QLocale::UnitedStates));
+    TBenchAnswerer answerer;
+    SetAnswerer(&answerer);
+    QElapsedTimer timer;
+    TRunTimes t;
+    if (kind == "order") {
+        t.seconds = OrderChainedFlows(dir, rows);
+    } else if (kind == "bare") {
+        auto dest = Connect("BenchPg", "DBDest");
+        const QStringList statements = ExportedStatements(dir + "/export-a.sql");
+        dest->ExecDirect("truncate BENCH_D");
+        timer.start();
+        for (const QString& s : statements)
+            dest->ExecDirect(s);
+        t.seconds = timer.nsecsElapsed() / 1e9;
+        if (statements.size() != rows)
+            std::fprintf(stderr, "bare loop: %lld statements for %d rows\n",
+                         static_cast<long long>(statements.size()), rows);
+    } else {
+        const bool pgSource = kind == "c";
+        const bool scripting = kind != "b";
+        answerer.exportPath = dir + "/export-" + kind + ".sql";
+        QFile::remove(answerer.exportPath);
+        auto source = Connect(pgSource ? "BenchPg" : "BenchLite", "DBSource");
+        std::unique_ptr<TDatabase> dest;
+        if (!scripting) {
+            dest = Connect("BenchPg", "DBDest");
+            dest->ExecDirect("truncate BENCH_D");
+        }
+        t = RunFlow(pgSource ? "BENCHPG" : "BENCH", scripting, rows);
+    }
+    (void)argc;
+    std::printf("%.6f %.6f %.6f\n", t.seconds, t.firstTenth, t.lastTenth);
+    return 0;
+}
+
+// Runs argv as a child process with stdout into outFile; returns its peak resident memory in MiB.
+double Spawn(const std::vector<std::string>& args, const QString& outFile, double& wallSeconds) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray out = QFile::encodeName(outFile);
+    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::perror("posix_spawn");
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s %s failed\n", args[0].c_str(), args.size() > 2 ? args[2].c_str() : "");
+        std::exit(1);
+    }
+    wallSeconds = timer.nsecsElapsed() / 1e9;
+    return usage.ru_maxrss / 1024.0;
+}
+
+TRunTimes RunCase(const char* self, const char* kind, int rows, const QString& dir) {
+    const QString out = dir + "/result-" + kind + ".txt";
+    double wall = 0;
+    TRunTimes t;
+    t.peakMiB = Spawn({self, "--child", kind, std::to_string(rows), dir.toStdString()}, out, wall);
+    QFile f(out);
+    if (!f.open(QIODevice::ReadOnly) ||
+        std::sscanf(f.readAll().constData(), "%lf %lf %lf", &t.seconds, &t.firstTenth, &t.lastTenth) != 3) {
+        std::fprintf(stderr, "no result from run %s\n", kind);
+        std::exit(1);
+    }
+    return t;
+}
+
+void CreateTables(int rows) {
+    const QString destDdl = "create table BENCH_D (ID integer, NAME varchar(40), AMOUNT float, CREATED date, "
+                            "KIND varchar(5), REGION varchar(8))";
+    const QString sourceDdl = "create table BENCH (ID integer, NAME varchar(40), AMOUNT float, CREATED date, "
+                              "KIND varchar(5))";
+    Exec("BenchLite",
+         {"drop table if exists BENCH", "drop table if exists BENCH_D", sourceDdl, destDdl,
+          QString("insert into BENCH with recursive c(x) as (select 1 union all select x + 1 from c "
+                  "where x < %1) select x, 'Partner ' || x || ' d.o.o.', x * 1.25, "
+                  "date('2020-01-01', '+' || (x % 1000) || ' days'), 'K' || (x % 3) from c")
+              .arg(rows)});
+    Exec("BenchPg", {"drop table if exists BENCH", "drop table if exists BENCH_D", sourceDdl, destDdl,
+                     QString("insert into BENCH select x, 'Partner ' || x || ' d.o.o.', x * 1.25, "
+                             "date '2020-01-01' + (x % 1000), 'K' || (x % 3) from generate_series(1, %1) x")
+                         .arg(rows)});
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc > 4 && std::strcmp(argv[1], "--child") == 0) {
+        QApplication app(argc, argv);
+        return RunChild(argc, argv);
+    }
+    QApplication app(argc, argv);
+    const int maxRows = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int flowsToOrder = argc > 2 ? std::atoi(argv[2]) : 1000;
+    if (qEnvironmentVariableIsEmpty("KELVO_PG_PORT")) {
+        std::fprintf(stderr, "run through scripts/bench, which starts the PostgreSQL destination\n");
+        return 2;
+    }
+    QTemporaryDir tmp;
+    const QString dir = tmp.path();
+    const QString schema = QString("kbench%1").arg(QCoreApplication::applicationPid());
+    // The PostgreSQL data source as the README writes it: no fetch settings of its own.
+    const QString odbcIni =
+        QString("[BenchLite]\nDriver=SQLite3\nDatabase=%1/bench.db\nTimeout=5000\n\n"
+                "[BenchPg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
+                "Username=%4\nBoolsAsChar=0\nConnSettings=set search_path to %5\n")
+            .arg(dir, Env("KELVO_PG_PORT", "5432"), Env("KELVO_PG_DB", "kelvo_test"), Env("KELVO_PG_USER", "kelvo"),
+                 schema);
+    Write(dir + "/odbc.ini", odbcIni.toUtf8());
+    qputenv("ODBCINI", QFile::encodeName(dir + "/odbc.ini"));
+    Exec("BenchPg", {QString("drop schema if exists %1 cascade").arg(schema),
+                     QString("create schema %1").arg(schema)});
+    QDir(dir).mkpath("Files");
+    const QByteArray flowBody = "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\nNAME=BENCH_D\r\n"
+                                "[FIELDS]\r\nID=ID\r\nNAME=NAME\r\nAMOUNT=AMOUNT\r\nCREATED=CREATED\r\nKIND=KIND\r\n"
+                                "REGION=CONST(REG)\r\n[TRANS]\r\nKIND=KINDS\r\n";
+    Write(dir + "/Files/BENCH.INI", "[DATA]\r\nNAME=BENCH" + flowBody);
+    Write(dir + "/Files/BENCHPG.INI", "[DATA]\r\nNAME=BENCHPG" + flowBody);
+    Write(dir + "/Files/KINDS.ini",
+          "[DATA]\r\nNAME=KINDS\r\nTYPE=S\r\nDEFAULT=?\r\n[TRANSLATIONS]\r\nK0=zero\r\nK1=one\r\nK2=two\r\n");
+
+    std::vector<int> sizes;
+    for (int n : {10000, 100000, 1000000})
+        if (n < maxRows && maxRows > 10000)
+            sizes.push_back(n);
+    sizes.push_back(maxRows);
+
+    const char* self = "/proc/self/exe";
+    char selfPath[4096] = {};
+    const ssize_t len = readlink(self, selfPath, sizeof selfPath - 1);
+    if (len <= 0)
+        return 1;
+    for (int rows : sizes) {
+        CreateTables(rows);
+        const TRunTimes scriptedRun = RunCase(selfPath, "a", rows, dir);
+        const TRunTimes directRun = RunCase(selfPath, "b", rows, dir);
+        const TRunTimes bareRun = RunCase(selfPath, "bare", rows, dir);
+        const TRunTimes pgRun = RunCase(selfPath, "c", rows, dir);
+        double dump = 0;
+        Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql", dump);
+        const double scripted = scriptedRun.seconds;
+        const double direct = directRun.seconds;
+        const double bare = bareRun.seconds;
+
+        std::printf("rows: %d (statements in the export file: %lld)\n", rows,
+                    static_cast<long long>(ExportedStatements(dir + "/export-a.sql").size()));
+        std::printf("(a) SQLite -> export file, scripting mode: %9.0f rows/s\n", rows / scripted);
+        std::printf("(b) SQLite -> PostgreSQL, direct mode:     %9.0f rows/s\n", rows / direct);
+        std::printf("    bare ODBC loop, same statements:      %9.0f rows/s\n", rows / bare);
+        std::printf("    direct run / bare loop time ratio:    %9.2f\n", direct / bare);
+        const int tenth = std::max(1, rows / 10);
+        std::printf("    rows/s in the first and the last tenth: (a) %.0f / %.0f, (b) %.0f / %.0f\n",
+                    tenth / scriptedRun.firstTenth, tenth / scriptedRun.lastTenth, tenth / directRun.firstTenth,
+                    tenth / directRun.lastTenth);
+        std::printf("(c) PostgreSQL -> export file, scripting:  %9.0f rows/s\n", rows / pgRun.seconds);
+        std::printf("    sqlite3 .dump of the same table:      %9.0f rows/s (whole process)\n", rows / dump);
+        std::printf("    scripting run / .dump rows/s ratio:   %9.3f\n", dump / scripted);
+        std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, scriptedRun.peakMiB,
+                    directRun.peakMiB, pgRun.peakMiB);
+        std::fflush(stdout);
+    }
+    const TRunTimes order = RunCase(selfPath, "order", flowsToOrder, dir);
+    std::printf("ordering %d flows chained in reverse: %.3f s\n", flowsToOrder, order.seconds);
+    Exec("BenchPg", {QString("drop schema if exists %1 cascade").arg(schema)});
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "flows/FlowFile.h"
 
+#include <QFileInfo>
+
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
@@ -9,7 +11,14 @@ QString FlowSavePath(const QString& flowName) {
 }
 
 QString FlowTransferPath(const QString& flowName) {
-    return ProgramDir() + "Files/" + flowName + ".ini";
+    // The run asks for ".ini" while the wizard writes ".INI": trying both spellings spares the
+    // folder listing that a case-insensitive match costs in a folder of many flows.
+    const QString base = ProgramDir() + "Files/" + flowName;
+    const QString asked = base + ".ini";
+    if (QFileInfo::exists(asked))
+        return asked;
+    const QString written = base + ".INI";
+    return QFileInfo::exists(written) ? written : asked;
 }
 
 void CheckFlowName(const QString& flowName) {

@@ -270,6 +270,58 @@ struct TColumnData {
 
 constexpr size_t textChunkChars = 4096;
 
+// psqlODBC's own connection attributes: whether a SELECT is read through a cursor, and how many
+// rows each read of that cursor brings.
+constexpr SQLINTEGER psqlUseDeclareFetch = 65539;
+constexpr SQLINTEGER psqlFetch = 65541;
+constexpr SQLULEN portionRows = 1000;
+
+bool IsPsqlOdbc(SQLHDBC dbc) {
+    SQLWCHAR name[128] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &bytes)))
+        return false;
+    const QString driver =
+        FromW(name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name) - 1)));
+    return driver.startsWith("psqlodbc", Qt::CaseInsensitive);
+}
+
+// Turns psqlODBC's cursor reading on for the statements executed while it lives, and back to what
+// the data source says afterwards. Only the statement whose rows a transfer walks asks for it: an
+// open cursor holds a transaction open on its connection, which other statements there must not
+// run inside.
+class TPortionScope {
+public:
+    TPortionScope(SQLHDBC dbc, bool wanted) {
+        if (!wanted)
+            return;
+        SQLULEN declare = 0, fetch = 0;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc, psqlUseDeclareFetch, &declare, 0, nullptr)) ||
+            !SQL_SUCCEEDED(SQLGetConnectAttrW(dbc, psqlFetch, &fetch, 0, nullptr)))
+            return;
+        if (declare != 0)
+            return; // the data source reads through cursors already
+        if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)))
+            return;
+        dbc_ = dbc;
+        fetch_ = fetch;
+        if (fetch < portionRows)
+            SQLSetConnectAttrW(dbc, psqlFetch, reinterpret_cast<SQLPOINTER>(portionRows), 0);
+    }
+    ~TPortionScope() {
+        if (!dbc_)
+            return;
+        SQLSetConnectAttrW(dbc_, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+        SQLSetConnectAttrW(dbc_, psqlFetch, reinterpret_cast<SQLPOINTER>(fetch_), 0);
+    }
+    TPortionScope(const TPortionScope&) = delete;
+    TPortionScope& operator=(const TPortionScope&) = delete;
+
+private:
+    SQLHDBC dbc_ = nullptr;
+    SQLULEN fetch_ = 0;
+};
+
 } // namespace
 
 // ---- TDatabase
@@ -351,6 +403,7 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
         throw EDatabaseError(text);
     }
     dbc_ = dbc;
+    cursorOnRequest_ = IsPsqlOdbc(dbc);
     static quint64 lastConnectionId = 0;
     connectionId_ = ++lastConnectionId;
     lost_ = false;
@@ -702,8 +755,11 @@ struct TQuery::TImpl {
         }
 
         const SQLHSTMT h = stmt;
-        const TWaitResult wait =
-            db->Wait(h, [h, &text] { return SQLExecDirectW(h, W(text), SQLINTEGER(text.size())); });
+        TWaitResult wait;
+        {
+            TPortionScope portions(db->Handle(), query.ReadInPortions && db->cursorOnRequest_);
+            wait = db->Wait(h, [h, &text] { return SQLExecDirectW(h, W(text), SQLINTEGER(text.size())); });
+        }
         if (wait.Rc == SQL_NO_DATA)
             return 0;
         if (!SQL_SUCCEEDED(wait.Rc))
@@ -804,8 +860,12 @@ void TQuery::Next() {
     if (d_->eof)
         return;
     d_->bof = false;
-    if (!d_->cursorOpen || !d_->FetchRow())
-        d_->eof = true; // the last row's values stay readable
+    if (!d_->cursorOpen || !d_->FetchRow()) {
+        // The last row's values stay readable; the cursor (and what the engine holds for it, a
+        // transaction among them) is let go at once.
+        d_->eof = true;
+        d_->CloseCursor();
+    }
 }
 
 // Forward-only: the rest of the rows is dropped rather than read, so skipping a large table costs nothing.

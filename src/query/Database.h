@@ -86,6 +86,9 @@ public:
 
 private:
     friend class TQuery;
+    // The driver reads a whole result into memory unless told per statement to read it through a
+    // cursor (PostgreSQL's psqlODBC).
+    bool cursorOnRequest_ = false;
     QString ConnectionString(const QString& userName, const QString& password) const;
     void Connect(const QString& userName, const QString& password);
     // Reopens a lost connection unless a query still reads a result on it, which reopening would end.
@@ -147,6 +150,9 @@ public:
     QString DatabaseName;
     // Statement lines, sent joined with line breaks.
     QStringList SQL;
+    // A result too large to hold: read from the server in portions where the driver would otherwise
+    // load it whole.
+    bool ReadInPortions = false;
 
     // Parameters (":NAME" markers of the statement text), refreshed from SQL on demand.
     std::vector<TParam>& Params();

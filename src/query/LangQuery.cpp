@@ -161,15 +161,15 @@ void TLangQuery::BuildMsAccessSelect() {
 }
 
 void TLangQuery::AddFieldValue(const QString& fieldName, const QString& value, qint32 valueKind) {
-    TFd fd;
+    TFd& fd = fieldValues_.emplace_back();
     fd.FieldName = fieldName;
-    fd.Value = TrimControl(value);
     fd.ValueKind = valueKind;
     if (value.isEmpty()) {
-        fd.Value = "NULL";
+        fd.Value = QStringLiteral("NULL");
         fd.ValueKind = 0;
+    } else {
+        fd.Value = TrimControl(value);
     }
-    fieldValues_.push_back(fd);
 }
 
 void TLangQuery::ClearFieldValues() {
@@ -194,26 +194,55 @@ void TLangQuery::BuildInsert() {
     if (OnInsert)
         OnInsert(this);
     Close();
-    SQL.clear();
     logError_.clear();
-    if (fieldValues_.empty())
+    if (fieldValues_.empty()) {
+        SQL.clear();
         throw ESQLError(QString("No column values to insert into %1.").arg(Tables));
-
-    const size_t last = fieldValues_.size() - 1;
-    QString columns = "   (";
-    for (size_t i = 0; i < last; ++i)
-        columns += fieldValues_[i].FieldName + ", ";
-    columns += fieldValues_[last].FieldName + ")";
-    SQL << "Insert into " + Tables + " " << columns << "values ";
-
-    QString values = "(";
-    for (size_t i = 0; i < last; ++i) {
-        const TFd& fd = fieldValues_[i];
-        values += fd.ValueKind == 1 ? "'" + fd.Value + "', " : fd.Value + ", ";
     }
-    const TFd& fd = fieldValues_[last];
-    values += fd.ValueKind == 1 ? "'" + fd.Value + "')" : fd.Value + ") ";
-    SQL << values;
+
+    // A row of the same table and columns as the one before reuses its first three lines; the value
+    // line is written into the buffer the last row left.
+    if (insertTable_ != Tables) {
+        insertTable_ = Tables;
+        insertLine_ = "Insert into " + Tables + " ";
+    }
+    bool sameColumns = columnNames_.size() == fieldValues_.size();
+    for (size_t i = 0; sameColumns && i < fieldValues_.size(); ++i)
+        sameColumns = columnNames_[i] == fieldValues_[i].FieldName;
+    if (!sameColumns) {
+        columnNames_.clear();
+        const size_t last = fieldValues_.size() - 1;
+        columnsLine_ = QStringLiteral("   (");
+        for (size_t i = 0; i <= last; ++i) {
+            columnNames_.push_back(fieldValues_[i].FieldName);
+            columnsLine_ += fieldValues_[i].FieldName;
+            columnsLine_ += i < last ? QLatin1String(", ") : QLatin1String(")");
+        }
+    }
+    if (SQL.size() != 4) {
+        SQL.clear();
+        SQL.resize(4);
+    }
+    SQL[0] = insertLine_;
+    SQL[1] = columnsLine_;
+    static const QString valuesWord = QStringLiteral("values ");
+    SQL[2] = valuesWord;
+
+    QString& values = SQL[3];
+    values.resize(0);
+    values += QLatin1Char('(');
+    const size_t last = fieldValues_.size() - 1;
+    for (size_t i = 0; i <= last; ++i) {
+        const TFd& fd = fieldValues_[i];
+        if (fd.ValueKind == 1) {
+            values += QLatin1Char('\'');
+            values += fd.Value;
+            values += i < last ? QLatin1String("', ") : QLatin1String("')");
+        } else {
+            values += fd.Value;
+            values += i < last ? QLatin1String(", ") : QLatin1String(") ");
+        }
+    }
 
     logError_ = LogComposed(SQL, !scripting_);
 }

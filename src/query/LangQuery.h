@@ -92,6 +92,11 @@ private:
     QString MSSql7FromLine(bool& present) const;
 
     std::vector<TFd> fieldValues_;
+    // What the last INSERT was composed of, reused by the next one of the same shape.
+    QString insertTable_;
+    QString insertLine_;
+    std::vector<QString> columnNames_;
+    QString columnsLine_;
     QStringList paramValues_;
     bool emptyResult_ = true;
     QString logError_;

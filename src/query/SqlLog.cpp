@@ -132,7 +132,8 @@ class TOpenFiles {
 public:
     ~TOpenFiles() { CloseAll(); }
 
-    TOpenFile& Acquire(const QString& path, bool append) {
+    // The kept file of that path while the path still names it; nullptr otherwise.
+    TOpenFile* Reuse(const QString& path, bool append) {
         ++clock_;
         for (auto it = files_.begin(); it != files_.end(); ++it) {
             if (it->append != append || it->requested != path)
@@ -141,12 +142,18 @@ public:
             if (::stat(it->resolved.constData(), &st) == 0 && st.st_dev == it->dev && st.st_ino == it->ino) {
                 it->size = st.st_size;
                 it->lastUse = clock_;
-                return *it;
+                return &*it;
             }
             ::close(it->fd);
             files_.erase(it);
             break;
         }
+        return nullptr;
+    }
+
+    TOpenFile& Acquire(const QString& path, bool append) {
+        if (TOpenFile* kept = Reuse(path, append))
+            return *kept;
         TOpenFile file;
         file.requested = path;
         file.append = append;
@@ -229,13 +236,56 @@ bool WriteAll(int fd, const QByteArray& data, off_t offset) {
     return true;
 }
 
-QByteArray Lines(const QStringList& lines) {
-    QByteArray data;
+// The lines as written, each ended by CR LF, into a buffer reused from statement to statement.
+QByteArray& Lines(const QStringList& lines) {
+    static QByteArray data;
+    data.resize(0);
     for (const QString& line : lines) {
         data += line.toUtf8();
         data += "\r\n";
     }
     return data;
+}
+
+void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
+    // Overwriting in place, then cutting to length, never shows a reader an empty file and avoids
+    // the flush that file systems make when closing a file truncated to zero. Cutting is costly
+    // even when nothing is cut, so only a longer file is cut.
+    const off_t length = off_t(data.size());
+    if (!WriteAll(file.fd, data, 0) || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
+        const int error = errno;
+        // Half a statement would pass for the last one: an empty file says nothing wrong.
+        (void)::ftruncate(file.fd, 0);
+        OpenFiles().Drop(file);
+        throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
+    }
+}
+
+void Append(const QString& fileName, const QByteArray& block, TOpenFile& file) {
+    if (!AppendAllOrNothing(file.fd, block, fileName)) {
+        const int error = errno;
+        OpenFiles().Drop(file);
+        throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
+                              .arg(fileName, SystemError(error)));
+    }
+}
+
+// A log file in the log directory; the directory is made only when the file is not already open
+// at that path (an open file found at its path proves the directory is there).
+TOpenFile& LogFile(const QString& dir, const QString& fileName, bool append) {
+    if (TOpenFile* kept = OpenFiles().Reuse(fileName, append))
+        return *kept;
+    ForceLogDirectory(dir);
+    return OpenFiles().Acquire(fileName, append);
+}
+
+// dir + name, kept while dir stays the same, so a statement costs no new path.
+const QString& LogPath(const QString& dir, const QString& name, QString& cachedDir, QString& cachedPath) {
+    if (cachedPath.isEmpty() || cachedDir != dir) {
+        cachedDir = dir;
+        cachedPath = dir + name;
+    }
+    return cachedPath;
 }
 
 // A name that no file can carry; the block then goes to the fallback file.
@@ -286,43 +336,32 @@ void ForceLogDirectory(const QString& dir) {
 }
 
 void ReplaceFile(const QString& fileName, const QStringList& lines) {
-    const QByteArray data = Lines(lines);
-    TOpenFiles& files = OpenFiles();
-    TOpenFile& file = files.Acquire(fileName, false);
-    // Overwriting in place, then cutting to length, never shows a reader an empty file and avoids
-    // the flush that file systems make when closing a file truncated to zero. Cutting is costly
-    // even when nothing is cut, so only a longer file is cut.
-    const off_t length = off_t(data.size());
-    if (!WriteAll(file.fd, data, 0) || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
-        const int error = errno;
-        // Half a statement would pass for the last one: an empty file says nothing wrong.
-        (void)::ftruncate(file.fd, 0);
-        files.Drop(file);
-        throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
-    }
+    Replace(fileName, Lines(lines), OpenFiles().Acquire(fileName, false));
 }
 
 void AppendToFile(const QString& fileName, const QStringList& lines) {
     if (lines.isEmpty())
         return;
     const QString target = Unbindable(fileName) ? ProgramDir() + "Datoteka.txt" : fileName;
-    QByteArray data = Lines(lines);
+    QByteArray& data = Lines(lines);
     data += ";\r\n\r\n";
-    TOpenFiles& files = OpenFiles();
-    TOpenFile& file = files.Acquire(target, true);
-    if (!AppendAllOrNothing(file.fd, data, target)) {
-        const int error = errno;
-        files.Drop(file);
-        throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
-                              .arg(target, SystemError(error)));
-    }
+    Append(target, data, OpenFiles().Acquire(target, true));
 }
 
 void LogStatement(const QStringList& lines, bool toModifyLog) {
-    ForceLogDirectory(GetLogDir());
-    ReplaceFile(GetLogDir() + "Query.log", lines);
-    if (toModifyLog)
-        AppendToFile(GetLogDir() + "Modify.log", lines);
+    static QString queryDir, queryPath, modifyDir, modifyPath;
+    QString dir = GetLogDir();
+    if (dir.isEmpty())
+        ForceLogDirectory(dir); // raises: no directory to log into
+    QByteArray& data = Lines(lines);
+    const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
+    Replace(query, data, LogFile(dir, query, false));
+    if (toModifyLog) {
+        dir = GetLogDir();
+        data += ";\r\n\r\n";
+        const QString& modify = LogPath(dir, "Modify.log", modifyDir, modifyPath);
+        Append(modify, data, LogFile(dir, modify, true));
+    }
 }
 
 void CloseStatementLogs() {

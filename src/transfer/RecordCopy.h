@@ -13,6 +13,7 @@
 // One flow's copy: counting, opening its data, and turning each source row into one INSERT. The queries
 // belong to the progress window; the run (TTransferRun) calls these steps.
 struct TCopyQueries {
+    TCopyQueries() { QS.ReadInPortions = true; }
     TLangQuery QS;  // source rows
     TLangQuery QF;  // destination column catalogue
     TLangQuery QT;  // the insert

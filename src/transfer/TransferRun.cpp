@@ -13,6 +13,7 @@
 #include "support/Answerer.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
+#include "transfer/FlowOrder.h"
 #include "transfer/LostConnection.h"
 #include "transfer/TransferFiles.h"
 
@@ -37,16 +38,7 @@ TTransferRun::TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSetti
                                   [this](const QString& t) { view_.SetLabel("LFailed", t); }}) {}
 
 bool TTransferRun::NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next) {
-    for (const QString& name : flowNames) {
-        if (Holds(doneFlows, name))
-            continue;
-        const QStringList keys = IniReadSectionKeys(FlowTransferPath(name), "DEPENDENT", TKeyBudget::Whole);
-        if (std::all_of(keys.begin(), keys.end(), [&](const QString& k) { return Holds(doneFlows, k); })) {
-            next = name;
-            return true;
-        }
-    }
-    return false;
+    return TFlowOrder().NextFlow(flowNames, doneFlows, next);
 }
 
 // Taken up by the row loop: a press while a statement waits on its server must not touch a cursor that
@@ -179,7 +171,8 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
     UpdateFlowCounts();
     try {
         QString name;
-        bool more = NextFlow(flowNames, done, name);
+        TFlowOrder order;
+        bool more = order.NextFlow(flowNames, done, name);
         view_.SetLabel("LFailed", "Failed insert on 0 records.");
         while (more) {
             if (canceled_) {
@@ -192,7 +185,7 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
             UpdateFlowCounts();
             if (copy_.Failed > 0 && options_.ShowTransferSummary())
                 ShowInfo(QString("%1 - Failed insert on %2 records.").arg(name).arg(copy_.Failed));
-            more = NextFlow(flowNames, done, name);
+            more = order.NextFlow(flowNames, done, name);
             if (more)
                 view_.SetLabel("LFailed", "Failed insert on 0 records.");
             view_.Pump();

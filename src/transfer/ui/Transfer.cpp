@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstring>
 
 TFTransfer* FTransfer = nullptr;
 
@@ -88,6 +89,11 @@ TFTransfer::TFTransfer(TRunSettings settings, TRunOptions options, QWidget* pare
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    PaintTimer = new QTimer(this);
+    PaintTimer->setSingleShot(true);
+    PaintTimer->setInterval(int(PaintIntervalNs / 1000000));
+    connect(PaintTimer, &QTimer::timeout, this, [this] { PaintLabels(); });
 }
 
 TFTransfer::~TFTransfer() {
@@ -116,6 +122,7 @@ TRunResult TFTransfer::RunTransfer(const QStringList& flowNames) {
     auto release = [this] {
         runActive = false;
         Timer1->stop();
+        PaintLabels();
         hide();
         if (FTransfer == this)
             FTransfer = nullptr;
@@ -132,14 +139,52 @@ TRunResult TFTransfer::RunTransfer(const QStringList& flowNames) {
     return result;
 }
 
+QLabel* TFTransfer::Label(const char* name) {
+    // The run names its labels by literals, so the pointer usually finds them without a search.
+    for (const auto& [known, label] : labels_)
+        if (known == name)
+            return label;
+    for (const auto& [known, label] : labels_)
+        if (std::strcmp(known, name) == 0)
+            return label;
+    QLabel* label = findChild<QLabel*>(name);
+    if (label)
+        labels_.emplace_back(name, label);
+    return label;
+}
+
 void TFTransfer::SetLabel(const char* name, const QString& text, bool repaintNow) {
-    if (auto* label = findChild<QLabel*>(name)) {
-        if (label->text() == text)
-            return;
+    QLabel* label = Label(name);
+    if (!label || label->text() == text)
+        return;
+    // The text is always current (whoever reads the label reads the last row), but the labels are
+    // painted at most ~30 times a second: a paint per row would cost more than the row.
+    if (paintPace_.Due()) {
         label->setText(text);
         if (repaintNow && label->isVisible())
             label->repaint();
+        return;
     }
+    if (label->updatesEnabled()) {
+        label->setUpdatesEnabled(false);
+        unpainted_.push_back(label);
+    }
+    label->setText(text);
+    if (!PaintTimer->isActive())
+        PaintTimer->start();
+}
+
+void TFTransfer::PaintLabels() {
+    PaintTimer->stop();
+    for (const QPointer<QLabel>& label : unpainted_) {
+        if (!label)
+            continue;
+        label->setUpdatesEnabled(true);
+        if (label->isVisible())
+            label->repaint();
+    }
+    unpainted_.clear();
+    paintPace_.Restart();
 }
 
 void TFTransfer::SetLabelVisible(const char* name, bool visible) {
@@ -148,6 +193,8 @@ void TFTransfer::SetLabelVisible(const char* name, bool visible) {
 }
 
 void TFTransfer::SetStatus(const QString& text) {
+    // A new step (a flow's start or end among them) shows the labels as they are.
+    PaintLabels();
     SB->showMessage(text);
     if (SB->isVisible())
         SB->repaint();
@@ -164,6 +211,7 @@ void TFTransfer::ShowOrRaise() {
     if (!isVisible()) {
         if (QWidget* owner = parentWidget() ? parentWidget() : QApplication::activeWindow())
             move(owner->geometry().center() - rect().center());
+        PaintLabels();
         show();
         Pump();
     } else {

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
+#include <utility>
+#include <vector>
 
 #include "transfer/RecordCopy.h"
 #include "transfer/TransferRun.h"
+#include "transfer/ui/Pacer.h"
 
 class QLabel;
 class QPushButton;
@@ -46,6 +50,11 @@ protected:
 
 private:
     QLabel* AddLabel(const char* name, const QString& text = QString());
+    QLabel* Label(const char* name);
+    // Paints the labels whose new text waits for its paint.
+    void PaintLabels();
+
+    static constexpr long long PaintIntervalNs = 33LL * 1000 * 1000;
 
     TCopyQueries queries_;
     TTransferRun run_;
@@ -53,6 +62,10 @@ private:
     QPushButton* BSkip = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* PaintTimer = nullptr; // paints what waits once the interval has passed
+    TPacer paintPace_{PaintIntervalNs};
+    std::vector<QPointer<QLabel>> unpainted_;
+    std::vector<std::pair<const char*, QLabel*>> labels_; // found by name once
 };
 
 // The progress window of the run in progress, if any.
