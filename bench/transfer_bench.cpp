@@ -277,6 +277,11 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir tmp;
     const QString dir = tmp.path();
+    // Kept for profiling a single case: transfer_bench --child a|b|c ROWS DIR, with ODBCINI=DIR/odbc.ini.
+    if (!qEnvironmentVariableIsEmpty("KELVO_BENCH_KEEP")) {
+        tmp.setAutoRemove(false);
+        std::fprintf(stderr, "work folder kept: %s\n", qPrintable(dir));
+    }
     const QString schema = QString("kbench%1").arg(QCoreApplication::applicationPid());
     // The PostgreSQL data source as the README writes it: no fetch settings of its own.
     const QString odbcIni =

@@ -1,10 +1,14 @@
 #include "platform/DateTime.h"
 
+#include <atomic>
 #include <cmath>
 
 namespace {
 
 constexpr qint64 kMsecsPerDay = 86400000;
+
+// Raised by SetClockForTests, so a test that changes the zone is seen at once.
+std::atomic<int> zoneGeneration{0};
 
 std::function<double()>& TestClock() {
     static std::function<double()> clock;
@@ -40,7 +44,9 @@ QDateTime DaysToDateTime(double days) {
         msecs -= kMsecsPerDay;
         date = date.addDays(1);
     }
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(msecs)));
+    // A day count is a wall-clock reading with no zone: as UTC it never falls into a daylight-saving
+    // gap, and it costs no look at the time zone.
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(msecs)), Qt::UTC);
 }
 
 QString FormatHhNnSs(double days) {
@@ -59,9 +65,25 @@ QString FormatHhNnSs(double days) {
 double Now() {
     if (TestClock())
         return TestClock()();
-    return DateTimeToDays(QDateTime::currentDateTime());
+    // The zone's offset is asked once a minute per thread: asking reads /etc/localtime, and the
+    // run asks the time at every row.
+    thread_local qint64 offsetMs = 0;
+    thread_local qint64 askedAt = 0;
+    thread_local int askedIn = -1;
+    const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+    const int generation = zoneGeneration.load(std::memory_order_relaxed);
+    if (askedIn != generation || utcMs - askedAt >= 60000 || utcMs < askedAt) {
+        offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc()) * 1000;
+        askedAt = utcMs;
+        askedIn = generation;
+    }
+    constexpr qint64 unixEpochDays = 25569; // 1970-01-01 counted from 1899-12-30
+    const qint64 localMs = utcMs + offsetMs;
+    const qint64 day = localMs >= 0 ? localMs / kMsecsPerDay : -((-localMs - 1) / kMsecsPerDay) - 1;
+    return double(day + unixEpochDays) + double(localMs - day * kMsecsPerDay) / double(kMsecsPerDay);
 }
 
 void SetClockForTests(std::function<double()> clock) {
     TestClock() = std::move(clock);
+    ++zoneGeneration;
 }

@@ -13,7 +13,7 @@ QDate DaysEpoch(); // 30 December 1899, day 0
 // The wall-clock date and time of dt, whatever its time zone setting. An invalid value counts as 0.
 double DateTimeToDays(const QDateTime& dt);
 double DateToDays(const QDate& date);
-// Local date-time, to the nearest millisecond. Invalid for a count that is not finite or beyond the
+// The wall-clock date-time, zone-less (as UTC), to the nearest millisecond. Invalid for a count that is not finite or beyond the
 // calendar.
 QDateTime DaysToDateTime(double days);
 // "hh:nn:ss": two-digit hours, minutes and seconds of the time of day the count corresponds to, so a
@@ -22,5 +22,6 @@ QString FormatHhNnSs(double days);
 
 // The local date and time as a day count, from the replaceable clock.
 double Now();
-// Tests replace the clock; an empty function restores the real one.
+// Tests replace the clock; an empty function restores the real one. Either makes the real clock ask
+// the time zone again (it asks once a minute otherwise).
 void SetClockForTests(std::function<double()> clock);

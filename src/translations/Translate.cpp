@@ -58,22 +58,23 @@ TFileStamp StampOf(const QString& path) {
 
 const TTranslationFile& ReadTranslation(const QString& file) {
     struct TEntry {
+        QString resolved;
         TFileStamp stamp;
         TTranslationFile content;
     };
     static QHash<QString, TEntry> cache;
-    const QString resolved = ResolvePath(file);
-    const TFileStamp stamp = StampOf(resolved);
-    auto it = cache.find(resolved);
-    if (it != cache.end() && stamp.exists && it->stamp == stamp)
+    // The path found last time is looked at first: while it holds the same file, no folder is searched.
+    auto it = cache.find(file);
+    if (it != cache.end() && it->stamp.exists && StampOf(it->resolved) == it->stamp)
         return it->content;
-    TEntry entry{stamp, {}};
+    const QString resolved = ResolvePath(file);
+    TEntry entry{resolved, StampOf(resolved), {}};
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
     entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
     IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);
     if (cache.size() > 64)
         cache.clear();
-    return cache.insert(resolved, entry)->content;
+    return cache.insert(file, entry)->content;
 }
 
 // SOURCE replaced by the value: inside a quoted literal of the statement as an escaped text, elsewhere

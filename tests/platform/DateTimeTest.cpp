@@ -1,13 +1,33 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 
 #include "platform/DateTime.h"
 
 namespace {
 
 QDateTime At(int y, int m, int d, int h = 0, int n = 0, int s = 0, int ms = 0) {
-    return QDateTime(QDate(y, m, d), QTime(h, n, s, ms));
+    return QDateTime(QDate(y, m, d), QTime(h, n, s, ms), Qt::UTC);
+}
+
+// The desktop's zone at its daylight-saving change: a wall-clock reading in the skipped hour stays as
+// it was, and Now() is the local time.
+TEST(DateTime, DayCountsIgnoreTheDesktopsDaylightSavingGap) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Ljubljana");
+    tzset();
+    SetClockForTests({});
+    const double inTheGap = DateToDays(QDate(2024, 3, 31)) + 2.5 / 24;
+    EXPECT_EQ(DaysToDateTime(inTheGap).toString("yyyy-MM-dd hh:mm"), "2024-03-31 02:30");
+    const QDateTime local = QDateTime::currentDateTime();
+    EXPECT_NEAR(Now(), DateTimeToDays(local), 2.0 / 86400);
+    if (zone.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+    SetClockForTests({});
 }
 
 TEST(DateTime, DayCountsOfKnownMoments) {
