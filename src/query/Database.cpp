@@ -10,6 +10,7 @@
 #include <sqlucode.h>
 
 #include "query/DatabaseValues.h"
+#include "query/Dialect.h"
 #include "support/Answerer.h"
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is expected to be UTF-16");
@@ -350,6 +351,14 @@ QString TDatabase::ConnectionString(const QString& userName, const QString& pass
         s += "UID=" + AttributeValue(userName) + ';';
     if (!password.isEmpty())
         s += "PWD=" + AttributeValue(password) + ';';
+    // The SQLite driver holds a whole result in memory unless it steps through the rows as they are
+    // fetched; a data source that does not choose steps, so a large source table costs no memory.
+    if (DataSourceDialect(AliasName).Engine == TEngineKind::SQLite) {
+        char step[16] = {};
+        const QByteArray section = AliasName.toUtf8();
+        if (SQLGetPrivateProfileString(section.constData(), "StepAPI", "", step, int(sizeof step), "odbc.ini") <= 0)
+            s += "StepAPI=1;";
+    }
     return s;
 }
 
