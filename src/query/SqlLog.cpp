@@ -1,5 +1,7 @@
 #include "query/SqlLog.h"
 
+#include "platform/FileStamp.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -25,59 +27,6 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// What a stat tells about a path, enough to notice that it was changed, replaced or removed.
-struct TStamp {
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    timespec mtime{};
-    timespec ctime{};
-};
-
-TStamp Stamp(const QByteArray& path) {
-    TStamp s;
-    struct stat st;
-    if (::stat(path.constData(), &st) != 0)
-        return s;
-    s.exists = true;
-    s.dev = st.st_dev;
-    s.ino = st.st_ino;
-    s.size = st.st_size;
-    s.mtime = st.st_mtim;
-    s.ctime = st.st_ctim;
-    return s;
-}
-
-bool SameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool SameStamp(const TStamp& a, const TStamp& b) {
-    if (a.exists != b.exists)
-        return false;
-    return !a.exists || (a.dev == b.dev && a.ino == b.ino && a.size == b.size && SameTime(a.mtime, b.mtime) &&
-                         SameTime(a.ctime, b.ctime));
-}
-
-// File times come from a clock that ticks every few milliseconds (whole seconds on some file
-// systems), so a change made within the same tick as our reading leaves the stamp unchanged. A stamp
-// only proves "unchanged since read" once the clock has clearly passed its times.
-bool Settled(const TStamp& s, const timespec& readStart) {
-    if (!s.exists)
-        return true;
-    const timespec& latest = (s.ctime.tv_sec > s.mtime.tv_sec ||
-                              (s.ctime.tv_sec == s.mtime.tv_sec && s.ctime.tv_nsec > s.mtime.tv_nsec))
-                                 ? s.ctime
-                                 : s.mtime;
-    // Whole-second stamps come from coarse file systems (two seconds on FAT); stamps with a fraction
-    // come from a clock of a few milliseconds, so a tenth of a second is ample.
-    if (latest.tv_nsec == 0)
-        return readStart.tv_sec > latest.tv_sec + 2;
-    const qint64 ageNs =
-        (qint64(readStart.tv_sec) - latest.tv_sec) * 1000000000 + (readStart.tv_nsec - latest.tv_nsec);
-    return ageNs > 100000000;
-}
 
 timespec Now() {
     timespec now{};
@@ -97,7 +46,7 @@ struct TLoginIniCache {
     bool settled = false;
     QString programDir;
     QByteArray watched;
-    TStamp stamp;
+    TFileStamp stamp;
     QString value;
 };
 
@@ -299,16 +248,16 @@ QString GetLogDir() {
     TLoginIniCache& cache = LoginIniCache();
     const QString programDir = ProgramDir();
     if (cache.valid && cache.settled && cache.programDir == programDir &&
-        SameStamp(Stamp(cache.watched), cache.stamp))
+        FileStampOf(cache.watched) == cache.stamp)
         return cache.value;
 
     const timespec readStart = Now();
     const QString iniName = programDir + "Login.ini";
     QByteArray watched = Native(ResolvePath(iniName));
-    TStamp stamp = Stamp(watched);
+    TFileStamp stamp = FileStampOf(watched);
     if (!stamp.exists) {
         watched = Native(programDir);
-        stamp = Stamp(watched);
+        stamp = FileStampOf(watched);
     }
     try {
         cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
@@ -319,7 +268,7 @@ QString GetLogDir() {
     cache.programDir = programDir;
     cache.watched = watched;
     cache.stamp = stamp;
-    cache.settled = Settled(stamp, readStart);
+    cache.settled = StampSettled(stamp, readStart);
     cache.valid = true;
     return cache.value;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileStamp.h"
+
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -21,24 +23,14 @@ public:
     int Reads() const { return reads_; }
 
 private:
-    struct TStamp {
-        bool exists = false;
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = 0;
-        timespec mtime{};
-        timespec ctime{};
-        bool operator==(const TStamp& o) const;
-    };
     struct TEntry {
         QByteArray path; // resolved, native
-        TStamp stamp;
+        TFileStamp stamp;
         bool settled = false; // the stamp proves "unchanged since read"
         bool stale = false;   // to be read again at its next use
         QStringList keys;     // case-folded
     };
 
-    static TStamp StampOf(const QByteArray& path);
     TEntry& Entry(const QString& name);
     void Read(const QString& name, TEntry& entry);
     bool Current(const TEntry& entry) const;
@@ -49,6 +41,6 @@ private:
     QSet<QString> done_;             // case-folded
     QStringList doneSource_;
     QByteArray folder_;
-    TStamp folderStamp_;
+    TFileStamp folderStamp_;
     int reads_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "flows/FlowFile.h"
+#include "platform/FileStamp.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
@@ -40,22 +41,6 @@ struct TTranslationFile {
     QStringList pairs;
 };
 
-struct TFileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 mtimeNs = 0;
-    quint64 inode = 0;
-    bool operator==(const TFileStamp&) const = default;
-};
-
-TFileStamp StampOf(const QString& path) {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    return {true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            quint64(st.st_ino)};
-}
-
 const TTranslationFile& ReadTranslation(const QString& file) {
     struct TEntry {
         QString resolved;
@@ -65,10 +50,10 @@ const TTranslationFile& ReadTranslation(const QString& file) {
     static QHash<QString, TEntry> cache;
     // The path found last time is looked at first: while it holds the same file, no folder is searched.
     auto it = cache.find(file);
-    if (it != cache.end() && it->stamp.exists && StampOf(it->resolved) == it->stamp)
+    if (it != cache.end() && it->stamp.exists && FileStampOf(QFile::encodeName(it->resolved)) == it->stamp)
         return it->content;
     const QString resolved = ResolvePath(file);
-    TEntry entry{resolved, StampOf(resolved), {}};
+    TEntry entry{resolved, FileStampOf(QFile::encodeName(resolved)), {}};
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
     entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
     IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);
