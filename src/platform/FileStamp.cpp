@@ -30,8 +30,8 @@ TFileStamp FileStampOf(const QByteArray& nativePath) {
 bool StampSettled(const TFileStamp& s, const timespec& readStart) {
     if (!s.exists)
         return true;
-    const bool ctimeLater =
-        s.ctime.tv_sec > s.mtime.tv_sec || (s.ctime.tv_sec == s.mtime.tv_sec && s.ctime.tv_nsec > s.mtime.tv_nsec);
+    const bool ctimeLater = s.ctime.tv_sec > s.mtime.tv_sec ||
+                            (s.ctime.tv_sec == s.mtime.tv_sec && s.ctime.tv_nsec > s.mtime.tv_nsec);
     const timespec& latest = ctimeLater ? s.ctime : s.mtime;
     // Whole-second stamps come from coarse file systems (two seconds on FAT); a fraction means a clock
     // of a few milliseconds, for which a tenth of a second is ample.
