@@ -232,10 +232,6 @@ bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
     TWriteFault& fault = WriteFault();
     qint64 unlimited = -1;
     qint64& budget = !fault.fileName.isEmpty() && path.endsWith(fault.fileName) ? fault.budget : unlimited;
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return false;
-    const off_t before = st.st_size;
     const char* p = bytes.constData();
     qint64 left = bytes.size();
     int error = 0;
@@ -259,8 +255,12 @@ bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
     }
     if (left == 0)
         return true;
-    // Half a statement glued to the next would load a fraction on replay: nothing of it stays.
-    if (::ftruncate(fd, before) != 0 && error == 0)
+    // Half a statement glued to the next would load a fraction on replay: nothing of it stays. The
+    // file ends with what this call wrote (it is appended to by this process alone), so the cut is
+    // found from its size now rather than asked before every write.
+    const off_t written = off_t(bytes.size() - left);
+    struct stat st;
+    if (written > 0 && (::fstat(fd, &st) != 0 || ::ftruncate(fd, st.st_size - written) != 0) && error == 0)
         error = errno;
     errno = error;
     return false;

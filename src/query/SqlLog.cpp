@@ -1,6 +1,7 @@
 #include "query/SqlLog.h"
 
 #include "platform/FileStamp.h"
+#include "platform/PathWatch.h"
 
 #include <QFile>
 #include <cerrno>
@@ -27,7 +28,6 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-
 timespec Now() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -41,12 +41,14 @@ bool IsDirectory(const QByteArray& path) {
 
 // Login.ini is read again only when it (or, while it is missing, the program directory that would
 // receive it) has changed since the last reading.
+// Where the kernel reports changes, a ticket on Login.ini replaces the stat.
 struct TLoginIniCache {
     bool valid = false;
     bool settled = false;
     QString programDir;
     QByteArray watched;
     TFileStamp stamp;
+    TPathTicket ticket;
     QString value;
 };
 
@@ -73,7 +75,8 @@ struct TOpenFile {
     int fd = -1;
     dev_t dev = 0;
     ino_t ino = 0;
-    off_t size = 0; // as found when the path was checked
+    off_t size = 0;     // as found when the path was checked, or as last written
+    TPathTicket ticket; // taken before the file was opened
     quint64 lastUse = 0;
 };
 
@@ -87,6 +90,12 @@ public:
         for (auto it = files_.begin(); it != files_.end(); ++it) {
             if (it->append != append || it->requested != path)
                 continue;
+            if (PathUnchanged(it->ticket)) {
+                it->lastUse = clock_;
+                return &*it;
+            }
+            // Something happened in the folder, or the kernel cannot tell: the path itself decides.
+            it->ticket = WatchPath(it->resolved, TPathChanges::Identity);
             struct stat st;
             if (::stat(it->resolved.constData(), &st) == 0 && st.st_dev == it->dev && st.st_ino == it->ino) {
                 it->size = st.st_size;
@@ -107,6 +116,7 @@ public:
         file.requested = path;
         file.append = append;
         file.resolved = Native(ResolvePath(path));
+        file.ticket = WatchPath(file.resolved, TPathChanges::Identity);
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
         file.fd = ::open(file.resolved.constData(), flags, 0666);
         if (file.fd < 0)
@@ -208,6 +218,7 @@ void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
         OpenFiles().Drop(file);
         throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
     }
+    file.size = length;
 }
 
 void Append(const QString& fileName, const QByteArray& block, TOpenFile& file) {
@@ -247,13 +258,15 @@ bool Unbindable(const QString& fileName) {
 QString GetLogDir() {
     TLoginIniCache& cache = LoginIniCache();
     const QString programDir = ProgramDir();
-    if (cache.valid && cache.settled && cache.programDir == programDir &&
-        FileStampOf(cache.watched) == cache.stamp)
+    if (cache.valid && cache.programDir == programDir &&
+        (cache.ticket.slot >= 0 ? PathUnchanged(cache.ticket)
+                                : cache.settled && FileStampOf(cache.watched) == cache.stamp))
         return cache.value;
 
     const timespec readStart = Now();
     const QString iniName = programDir + "Login.ini";
     QByteArray watched = Native(ResolvePath(iniName));
+    cache.ticket = WatchPath(watched, TPathChanges::Content);
     TFileStamp stamp = FileStampOf(watched);
     if (!stamp.exists) {
         watched = Native(programDir);

@@ -8,6 +8,7 @@
 #include "flows/FlowFile.h"
 #include "platform/FileStamp.h"
 #include "platform/IniFile.h"
+#include "platform/PathWatch.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "query/Dialect.h"
@@ -44,16 +45,21 @@ struct TTranslationFile {
 const TTranslationFile& ReadTranslation(const QString& file) {
     struct TEntry {
         QString resolved;
+        TPathTicket ticket;
         TFileStamp stamp;
         TTranslationFile content;
     };
     static QHash<QString, TEntry> cache;
     // The path found last time is looked at first: while it holds the same file, no folder is searched.
     auto it = cache.find(file);
-    if (it != cache.end() && it->stamp.exists && FileStampOf(QFile::encodeName(it->resolved)) == it->stamp)
+    if (it != cache.end() && it->stamp.exists &&
+        (it->ticket.slot >= 0 ? PathUnchanged(it->ticket)
+                              : FileStampOf(QFile::encodeName(it->resolved)) == it->stamp))
         return it->content;
     const QString resolved = ResolvePath(file);
-    TEntry entry{resolved, FileStampOf(QFile::encodeName(resolved)), {}};
+    const QByteArray native = QFile::encodeName(resolved);
+    const TPathTicket ticket = WatchPath(native, TPathChanges::Content);
+    TEntry entry{resolved, ticket, FileStampOf(native), {}};
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
     entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
     IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);

@@ -1,0 +1,27 @@
+#pragma once
+
+// Tells whether anything happened at a path since a moment, without a file system call per question:
+// on local file systems the kernel reports every change (inotify) as it is made, so a ticket that is
+// still unchanged proves what a fresh stat would. Where the kernel cannot report (no inotify, a
+// network or FUSE file system, a relative path, too many paths), a ticket is never unchanged and the
+// caller looks at the file itself, as it would without a watch.
+//
+// A ticket covers the path's name in its folder and the name of every folder on the way (created,
+// removed, renamed, replaced); a content ticket also covers writes to the file and changes of its
+// times or permissions. Take the ticket before looking at the file, so a change made while looking
+// spoils it.
+
+#include <QByteArray>
+#include <QtGlobal>
+
+struct TPathTicket {
+    int slot = -1;
+    quint64 generation = 0;
+};
+
+enum class TPathChanges { Identity, Content };
+
+TPathTicket WatchPath(const QByteArray& absoluteNativePath, TPathChanges changes);
+
+// True while nothing has happened at the ticket's path since the ticket was taken.
+bool PathUnchanged(const TPathTicket& ticket);
