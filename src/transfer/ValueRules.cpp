@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "platform/DateTime.h"
-#include "transfer/ValueFormat.h"
 #include "platform/TextFile.h"
+#include "transfer/ValueFormat.h"
 
 TValueClass ClassOf(TFieldType type) {
     switch (type) {
@@ -60,17 +60,44 @@ QString RoundToWhole(double number) {
     return QString::number(whole, 'f', 0);
 }
 
-static QString Fraction(QString digits) {
-    while (digits.endsWith('0'))
-        digits.chop(1);
-    return digits.isEmpty() ? QString() : '.' + digits;
+static void PutDigits(QChar*& out, int value, int width) {
+    const bool negative = value < 0;
+    unsigned v = negative ? 0u - unsigned(value) : unsigned(value);
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v);
+    if (negative)
+        *out++ = '-';
+    for (int pad = width - n - (negative ? 1 : 0); pad > 0; --pad)
+        *out++ = '0';
+    while (n)
+        *out++ = QLatin1Char(digits[--n]);
 }
 
 static QString IsoDate(int year, int month, int day) {
-    return QString("%1-%2-%3")
-        .arg(year, 4, 10, QChar('0'))
-        .arg(month, 2, 10, QChar('0'))
-        .arg(day, 2, 10, QChar('0'));
+    QString text(24, Qt::Uninitialized);
+    QChar* out = text.data();
+    PutDigits(out, year, 4);
+    *out++ = '-';
+    PutDigits(out, month, 2);
+    *out++ = '-';
+    PutDigits(out, day, 2);
+    text.truncate(out - text.constData());
+    return text;
+}
+
+static QString Clock(int hour, int minute, int second) {
+    QString text(8, Qt::Uninitialized);
+    QChar* out = text.data();
+    PutDigits(out, hour, 2);
+    *out++ = ':';
+    PutDigits(out, minute, 2);
+    *out++ = ':';
+    PutDigits(out, second, 2);
+    return text;
 }
 
 static QString Compose(TFieldType destType, const QString& date, const QString& time) {
@@ -81,25 +108,104 @@ static QString Compose(TFieldType destType, const QString& date, const QString& 
     return date + 'T' + time;
 }
 
+namespace {
+
+// The date and time an engine's text starts with: optional blanks, "yyyy-m-d", a blank or 'T', and
+// "h:mm[:ss[.f]]", each part optional. Written out by hand, as it is read for every date of every row.
+struct TIsoText {
+    bool hasDate = false;
+    int year = 0, month = 0, day = 0;
+    bool hasTime = false;
+    int hour = 0;
+    QStringView minute, second, fraction;
+
+    explicit TIsoText(QStringView s) {
+        qsizetype i = 0;
+        while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
+            ++i;
+        if (Digits(s, i, 4) == 4 && At(s, i + 4) == '-') {
+            const qsizetype m = i + 5;
+            const qsizetype monthLength = Digits(s, m, 2) == 2 && At(s, m + 2) == '-'   ? 2
+                                          : Digits(s, m, 1) == 1 && At(s, m + 1) == '-' ? 1
+                                                                                        : 0;
+            const qsizetype d = m + monthLength + 1;
+            const qsizetype dayLength = monthLength ? Digits(s, d, 2) : 0;
+            if (dayLength) {
+                hasDate = true;
+                year = Number(s.mid(i, 4));
+                month = Number(s.mid(m, monthLength));
+                day = Number(s.mid(d, dayLength));
+                i = d + dayLength;
+            }
+        }
+        if (At(s, i) == ' ' || At(s, i) == 'T')
+            ++i;
+        const qsizetype hourLength = Digits(s, i, 2) == 2 && At(s, i + 2) == ':'   ? 2
+                                     : Digits(s, i, 1) == 1 && At(s, i + 1) == ':' ? 1
+                                                                                   : 0;
+        const qsizetype mm = i + hourLength + 1;
+        if (!hourLength || Digits(s, mm, 2) != 2)
+            return;
+        hasTime = true;
+        hour = Number(s.mid(i, hourLength));
+        minute = s.mid(mm, 2);
+        const qsizetype ss = mm + 3;
+        if (At(s, mm + 2) != ':' || Digits(s, ss, 2) != 2)
+            return;
+        second = s.mid(ss, 2);
+        const qsizetype f = ss + 3;
+        if ((At(s, ss + 2) == '.' || At(s, ss + 2) == ',') && Digits(s, f, s.size()) > 0)
+            fraction = s.mid(f, Digits(s, f, s.size()));
+    }
+
+    static QChar At(QStringView s, qsizetype i) { return i < s.size() ? s[i] : QChar(); }
+    static qsizetype Digits(QStringView s, qsizetype from, qsizetype most) {
+        qsizetype n = 0;
+        while (n < most && from + n < s.size() && s[from + n] >= '0' && s[from + n] <= '9')
+            ++n;
+        return n;
+    }
+    static int Number(QStringView digits) {
+        int n = 0;
+        for (QChar c : digits)
+            n = n * 10 + (c.unicode() - '0');
+        return n;
+    }
+};
+
+QString Fraction(QStringView digits) {
+    while (digits.endsWith('0'))
+        digits.chop(1);
+    return digits.isEmpty() ? QString() : '.' + digits.toString();
+}
+
+} // namespace
+
 QString IsoValueText(TFieldType destType, double days, const QString& raw) {
-    static const QRegularExpression iso("^\\s*(?:([0-9]{4})-([0-9]{1,2})-([0-9]{1,2}))?[ T]?"
-                                        "(?:([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]+))?)?)?");
-    const QDateTime fromDays = DaysToDateTime(days);
-    const QRegularExpressionMatch m = iso.match(raw);
-    QString date = IsoDate(fromDays.date().year(), fromDays.date().month(), fromDays.date().day());
-    const QTime t = fromDays.time();
-    QString time = t.toString("HH:mm:ss") + Fraction(QString("%1").arg(t.msec(), 3, 10, QChar('0')));
-    // The engine's text keeps what a day count rounds away (microseconds).
-    if (m.capturedLength(1))
-        date = IsoDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    if (m.capturedLength(4))
-        time = QString("%1:%2:%3")
-                   .arg(m.captured(4).toInt(), 2, 10, QChar('0'))
-                   .arg(m.captured(5))
-                   .arg(m.captured(6).isEmpty() ? QString("00") : m.captured(6)) +
-               Fraction(m.captured(7));
-    else if (m.capturedLength(1))
+    const TIsoText iso(raw);
+    // The engine's text keeps what a day count rounds away (microseconds); the day count fills in
+    // what the text lacks.
+    QDateTime fromDays;
+    if (!iso.hasDate)
+        fromDays = DaysToDateTime(days);
+    const QString date =
+        iso.hasDate ? IsoDate(iso.year, iso.month, iso.day)
+                    : IsoDate(fromDays.date().year(), fromDays.date().month(), fromDays.date().day());
+    QString time;
+    if (iso.hasTime) {
+        time = iso.hour < 10 ? QString('0' + QString::number(iso.hour)) : QString::number(iso.hour);
+        time += ':' + iso.minute.toString() + ':' +
+                (iso.second.isEmpty() ? QStringLiteral("00") : iso.second.toString()) +
+                Fraction(iso.fraction);
+    } else if (iso.hasDate) {
         time = "00:00:00";
+    } else {
+        const QTime t = fromDays.time();
+        QString digits(3, Qt::Uninitialized);
+        QChar* out = digits.data();
+        PutDigits(out, t.msec(), 3);
+        time = Clock(t.hour(), t.minute(), t.second()) + Fraction(digits);
+    }
     return Compose(destType, date, time);
 }
 

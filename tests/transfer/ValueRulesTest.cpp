@@ -1,4 +1,5 @@
 #include <QDate>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include "platform/DateTime.h"
@@ -186,6 +187,50 @@ TEST(ValueRules, CutsCountCharactersAndDatesAreIso) {
     EXPECT_EQ(IsoValueText(TFieldType::ftDateTime, day, "2024-03-05"), "2024-03-05T00:00:00");
 }
 
+// The engine's text is read by hand; the pattern it must agree with, on texts that test each step.
+TEST(ValueRules, IsoTextsReadAsTheirPatternReadsThem) {
+    static const QRegularExpression iso("^\\s*(?:([0-9]{4})-([0-9]{1,2})-([0-9]{1,2}))?[ T]?"
+                                        "(?:([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]+))?)?)?");
+    auto pad = [](const QString& n, int w) { return QString("%1").arg(n.toInt(), w, 10, QChar('0')); };
+    auto fraction = [](QString f) {
+        while (f.endsWith('0'))
+            f.chop(1);
+        return f.isEmpty() ? f : '.' + f;
+    };
+    const double day = DateTimeToDays(QDateTime(QDate(2024, 3, 5), QTime(13, 45, 10, 250)));
+    for (const QString raw : {"2024-3-5",
+                              "2024-03-05T07:08",
+                              " \t2024-12-31 23:59:59,5000",
+                              "2024-123-05",
+                              "2024-1-123",
+                              "2024-01-",
+                              "2024-01-5x",
+                              "20240-01-05",
+                              "7:05",
+                              "123:45",
+                              "12:345",
+                              "12:34:5",
+                              "12:34:56.",
+                              "12:34:56.0700",
+                              "2024-01-05  10:00",
+                              "T10:00",
+                              "x2024-01-05",
+                              "",
+                              "0000-00-00 00:00:00",
+                              "2024-01-05T9:3"}) {
+        const QRegularExpressionMatch m = iso.match(raw);
+        QString date = m.capturedLength(1)
+                           ? pad(m.captured(1), 4) + '-' + pad(m.captured(2), 2) + '-' + pad(m.captured(3), 2)
+                           : "2024-03-05";
+        QString time = m.capturedLength(4)
+                           ? pad(m.captured(4), 2) + ':' + m.captured(5) + ':' +
+                                 (m.captured(6).isEmpty() ? "00" : m.captured(6)) + fraction(m.captured(7))
+                       : m.capturedLength(1) ? "00:00:00"
+                                             : "13:45:10.25";
+        EXPECT_EQ(IsoValueText(TFieldType::ftDateTime, day, raw), date + 'T' + time) << raw.toStdString();
+    }
+}
+
 TEST(ValueRules, EnginesAndTheirSettings) {
     EXPECT_EQ(EngineFromName("PostgreSQL Unicode"), TEngineKind::PostgreSQL);
     EXPECT_EQ(EngineFromName("/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so"), TEngineKind::MariaDB);
@@ -194,7 +239,8 @@ TEST(ValueRules, EnginesAndTheirSettings) {
     EXPECT_EQ(EngineFromName("Oracle"), TEngineKind::Unknown);
     EXPECT_EQ(DialectFromSetting(TEngineKind::PostgreSQL, "off").Backslashes, TBackslashes::Escape);
     EXPECT_EQ(DialectFromSetting(TEngineKind::PostgreSQL, "on").Backslashes, TBackslashes::Literal);
-    EXPECT_EQ(DialectFromSetting(TEngineKind::MariaDB, "STRICT_TRANS_TABLES").Backslashes, TBackslashes::Escape);
+    EXPECT_EQ(DialectFromSetting(TEngineKind::MariaDB, "STRICT_TRANS_TABLES").Backslashes,
+              TBackslashes::Escape);
     EXPECT_EQ(DialectFromSetting(TEngineKind::MariaDB, "ANSI,NO_BACKSLASH_ESCAPES").Backslashes,
               TBackslashes::Literal);
     EXPECT_EQ(GenIdText({TEngineKind::PostgreSQL}, GenIdPattern, "ID", "C"),
