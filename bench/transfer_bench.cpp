@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -137,8 +137,9 @@ double OrderChainedFlows(const QString& dir, int n) {
     for (int i = n - 1; i >= 0; --i) {
         const QString name = QString("F%1").arg(i, 4, 10, QChar('0'));
         names << name;
-        QByteArray text = "[DATA]\r\nNAME=" + name.toUtf8() + "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\n"
-                                                             "NAME=BENCH_D\r\n[FIELDS]\r\nID=ID\r\n";
+        QByteArray text = "[DATA]\r\nNAME=" + name.toUtf8() +
+                          "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\n"
+                          "NAME=BENCH_D\r\n[FIELDS]\r\nID=ID\r\n";
         if (i > 0) {
             const QByteArray before = QString("F%1").arg(i - 1, 4, 10, QChar('0')).toUtf8();
             text += "[DEPENDENT]\r\n" + before + "=" + before + "\r\n";
@@ -277,8 +278,10 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir tmp;
     const QString dir = tmp.path();
-    // Kept for profiling a single case: transfer_bench --child a|b|c ROWS DIR, with ODBCINI=DIR/odbc.ini.
-    if (!qEnvironmentVariableIsEmpty("KELVO_BENCH_KEEP")) {
+    // Kept for profiling a single case: transfer_bench --child a|b|c ROWS DIR, with ODBCINI=DIR/odbc.ini
+    // (the PostgreSQL schema stays too, while that server runs).
+    const bool keep = !qEnvironmentVariableIsEmpty("KELVO_BENCH_KEEP");
+    if (keep) {
         tmp.setAutoRemove(false);
         std::fprintf(stderr, "work folder kept: %s\n", qPrintable(dir));
     }
@@ -288,16 +291,17 @@ int main(int argc, char** argv) {
         QString("[BenchLite]\nDriver=SQLite3\nDatabase=%1/bench.db\nTimeout=5000\n\n"
                 "[BenchPg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
                 "Username=%4\nBoolsAsChar=0\nConnSettings=set search_path to %5\n")
-            .arg(dir, Env("KELVO_PG_PORT", "5432"), Env("KELVO_PG_DB", "kelvo_test"), Env("KELVO_PG_USER", "kelvo"),
-                 schema);
+            .arg(dir, Env("KELVO_PG_PORT", "5432"), Env("KELVO_PG_DB", "kelvo_test"),
+                 Env("KELVO_PG_USER", "kelvo"), schema);
     Write(dir + "/odbc.ini", odbcIni.toUtf8());
     qputenv("ODBCINI", QFile::encodeName(dir + "/odbc.ini"));
-    Exec("BenchPg", {QString("drop schema if exists %1 cascade").arg(schema),
-                     QString("create schema %1").arg(schema)});
+    Exec("BenchPg",
+         {QString("drop schema if exists %1 cascade").arg(schema), QString("create schema %1").arg(schema)});
     QDir(dir).mkpath("Files");
-    const QByteArray flowBody = "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\nNAME=BENCH_D\r\n"
-                                "[FIELDS]\r\nID=ID\r\nNAME=NAME\r\nAMOUNT=AMOUNT\r\nCREATED=CREATED\r\nKIND=KIND\r\n"
-                                "REGION=CONST(REG)\r\n[TRANS]\r\nKIND=KINDS\r\n";
+    const QByteArray flowBody =
+        "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\nNAME=BENCH_D\r\n"
+        "[FIELDS]\r\nID=ID\r\nNAME=NAME\r\nAMOUNT=AMOUNT\r\nCREATED=CREATED\r\nKIND=KIND\r\n"
+        "REGION=CONST(REG)\r\n[TRANS]\r\nKIND=KINDS\r\n";
     Write(dir + "/Files/BENCH.INI", "[DATA]\r\nNAME=BENCH" + flowBody);
     Write(dir + "/Files/BENCHPG.INI", "[DATA]\r\nNAME=BENCHPG" + flowBody);
     Write(dir + "/Files/KINDS.ini",
@@ -321,7 +325,8 @@ int main(int argc, char** argv) {
         const TRunTimes bareRun = RunCase(selfPath, "bare", rows, dir);
         const TRunTimes pgRun = RunCase(selfPath, "c", rows, dir);
         double dump = 0;
-        Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql", dump);
+        Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql",
+              dump);
         const double scripted = scriptedRun.seconds;
         const double direct = directRun.seconds;
         const double bare = bareRun.seconds;
@@ -334,8 +339,8 @@ int main(int argc, char** argv) {
         std::printf("    direct run / bare loop time ratio:    %9.2f\n", direct / bare);
         const int tenth = std::max(1, rows / 10);
         std::printf("    rows/s in the first and the last tenth: (a) %.0f / %.0f, (b) %.0f / %.0f\n",
-                    tenth / scriptedRun.firstTenth, tenth / scriptedRun.lastTenth, tenth / directRun.firstTenth,
-                    tenth / directRun.lastTenth);
+                    tenth / scriptedRun.firstTenth, tenth / scriptedRun.lastTenth,
+                    tenth / directRun.firstTenth, tenth / directRun.lastTenth);
         std::printf("(c) PostgreSQL -> export file, scripting:  %9.0f rows/s\n", rows / pgRun.seconds);
         std::printf("    sqlite3 .dump of the same table:      %9.0f rows/s (whole process)\n", rows / dump);
         std::printf("    scripting run / .dump rows/s ratio:   %9.3f\n", dump / scripted);
@@ -345,6 +350,7 @@ int main(int argc, char** argv) {
     }
     const TRunTimes order = RunCase(selfPath, "order", flowsToOrder, dir);
     std::printf("ordering %d flows chained in reverse: %.3f s\n", flowsToOrder, order.seconds);
-    Exec("BenchPg", {QString("drop schema if exists %1 cascade").arg(schema)});
+    if (!keep)
+        Exec("BenchPg", {QString("drop schema if exists %1 cascade").arg(schema)});
     return 0;
 }

@@ -46,6 +46,12 @@ constexpr uint32_t FileEvents =
     IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF | IN_MASK_ADD;
 constexpr size_t MaxSlots = 1024;
 
+struct TMoment {
+    int depth = 0;
+    bool asked = false;
+};
+thread_local TMoment moment;
+
 class TWatcher {
 public:
     TWatcher() : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
@@ -87,7 +93,9 @@ public:
         if (ticket.slot < 0)
             return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        Drain();
+        if (moment.depth == 0 || !moment.asked)
+            Drain();
+        moment.asked = moment.depth > 0;
         return generations_[size_t(ticket.slot)] == ticket.generation;
     }
 
@@ -215,4 +223,13 @@ TPathTicket WatchPath(const QByteArray& absoluteNativePath, TPathChanges changes
 
 bool PathUnchanged(const TPathTicket& ticket) {
     return Watcher().Unchanged(ticket);
+}
+
+TPathCheckMoment::TPathCheckMoment() {
+    ++moment.depth;
+}
+
+TPathCheckMoment::~TPathCheckMoment() {
+    if (--moment.depth == 0)
+        moment.asked = false;
 }

@@ -25,3 +25,14 @@ TPathTicket WatchPath(const QByteArray& absoluteNativePath, TPathChanges changes
 
 // True while nothing has happened at the ticket's path since the ticket was taken.
 bool PathUnchanged(const TPathTicket& ticket);
+
+// While one lives on a thread, the checks it makes count as one moment: the kernel is asked once, at
+// the first. For steps that run no one else's code between their checks (as a stat before each of
+// their writes could not tell them apart either).
+class TPathCheckMoment {
+public:
+    TPathCheckMoment();
+    ~TPathCheckMoment();
+    TPathCheckMoment(const TPathCheckMoment&) = delete;
+    TPathCheckMoment& operator=(const TPathCheckMoment&) = delete;
+};

@@ -312,6 +312,7 @@ void AppendToFile(const QString& fileName, const QStringList& lines) {
 
 void LogStatement(const QStringList& lines, bool toModifyLog) {
     static QString queryDir, queryPath, modifyDir, modifyPath;
+    const TPathCheckMoment oneMoment;
     QString dir = GetLogDir();
     if (dir.isEmpty())
         ForceLogDirectory(dir); // raises: no directory to log into

@@ -76,6 +76,16 @@ TEST(PathWatch, AMissingFileIsWatchedForItsCreationAndUnwatchablePathsAreNeverUn
     dir.WriteFile("login.INI", "[SQL_LOG]\r\nPATH=x\r\n");
     EXPECT_FALSE(PathUnchanged(missing));
 
+    // Within one moment the kernel is asked once; the next moment sees what happened meanwhile.
+    const TPathTicket ini = WatchPath(QFile::encodeName(dir.Path() + "login.INI"), TPathChanges::Content);
+    {
+        const TPathCheckMoment moment;
+        EXPECT_TRUE(PathUnchanged(ini));
+        dir.WriteFile("login.INI", "[SQL_LOG]\r\nPATH=y\r\n");
+        EXPECT_TRUE(PathUnchanged(ini));
+    }
+    EXPECT_FALSE(PathUnchanged(ini));
+
     for (const char* path : {"relative/Login.ini", "/tmp/../etc/Login.ini", ""})
         EXPECT_FALSE(PathUnchanged(WatchPath(path, TPathChanges::Content))) << path;
     EXPECT_FALSE(PathUnchanged(TPathTicket{}));
