@@ -1,5 +1,6 @@
 #include "query/DatabaseValues.h"
 
+#include "platform/IsoText.h"
 #include "platform/Regional.h"
 
 #include <QDate>
@@ -124,26 +125,19 @@ int Milliseconds(QStringView fraction) {
 
 // ISO date with optional time ("2024-03-15", "2024-03-15 13:45:10.5", "…T…", a trailing zone ignored).
 bool ParseIsoDateTime(const QString& raw, QDate& date, QTime& time) {
-    static const QRegularExpression iso(QStringLiteral(
-        "^\\s*(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d+))?)?)?"));
-    const QRegularExpressionMatch m = iso.match(raw);
-    if (!m.hasMatch())
+    const TIsoParts p = ReadIsoText(raw, TIsoForm::DateThenTime);
+    if (!p.hasDate)
         return false;
-    date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    time = m.capturedLength(4) ? QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(),
-                                       Milliseconds(m.capturedView(7)))
-                               : QTime(0, 0);
+    date = QDate(p.year, p.month, p.day);
+    time = p.hasTime ? QTime(p.hour, p.minute, p.second, Milliseconds(p.fraction)) : QTime(0, 0);
     return date.isValid() && time.isValid();
 }
 
 bool ParseIsoTime(const QString& raw, QTime& time) {
-    static const QRegularExpression iso(
-        QStringLiteral("^\\s*(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d+))?)?"));
-    const QRegularExpressionMatch m = iso.match(raw);
-    if (!m.hasMatch())
+    const TIsoParts p = ReadIsoText(raw, TIsoForm::TimeOnly);
+    if (!p.hasTime)
         return false;
-    time = QTime(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
-                 Milliseconds(m.capturedView(4)));
+    time = QTime(p.hour, p.minute, p.second, Milliseconds(p.fraction));
     return time.isValid();
 }
 

@@ -1,5 +1,7 @@
 #include "transfer/ValueRules.h"
 
+#include "platform/IsoText.h"
+
 #include <QDate>
 #include <QRegularExpression>
 #include <cmath>
@@ -110,69 +112,6 @@ static QString Compose(TFieldType destType, const QString& date, const QString& 
 
 namespace {
 
-// The date and time an engine's text starts with: optional blanks, "yyyy-m-d", a blank or 'T', and
-// "h:mm[:ss[.f]]", each part optional. Written out by hand, as it is read for every date of every row.
-struct TIsoText {
-    bool hasDate = false;
-    int year = 0, month = 0, day = 0;
-    bool hasTime = false;
-    int hour = 0;
-    QStringView minute, second, fraction;
-
-    explicit TIsoText(QStringView s) {
-        qsizetype i = 0;
-        while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
-            ++i;
-        if (Digits(s, i, 4) == 4 && At(s, i + 4) == '-') {
-            const qsizetype m = i + 5;
-            const qsizetype monthLength = Digits(s, m, 2) == 2 && At(s, m + 2) == '-'   ? 2
-                                          : Digits(s, m, 1) == 1 && At(s, m + 1) == '-' ? 1
-                                                                                        : 0;
-            const qsizetype d = m + monthLength + 1;
-            const qsizetype dayLength = monthLength ? Digits(s, d, 2) : 0;
-            if (dayLength) {
-                hasDate = true;
-                year = Number(s.mid(i, 4));
-                month = Number(s.mid(m, monthLength));
-                day = Number(s.mid(d, dayLength));
-                i = d + dayLength;
-            }
-        }
-        if (At(s, i) == ' ' || At(s, i) == 'T')
-            ++i;
-        const qsizetype hourLength = Digits(s, i, 2) == 2 && At(s, i + 2) == ':'   ? 2
-                                     : Digits(s, i, 1) == 1 && At(s, i + 1) == ':' ? 1
-                                                                                   : 0;
-        const qsizetype mm = i + hourLength + 1;
-        if (!hourLength || Digits(s, mm, 2) != 2)
-            return;
-        hasTime = true;
-        hour = Number(s.mid(i, hourLength));
-        minute = s.mid(mm, 2);
-        const qsizetype ss = mm + 3;
-        if (At(s, mm + 2) != ':' || Digits(s, ss, 2) != 2)
-            return;
-        second = s.mid(ss, 2);
-        const qsizetype f = ss + 3;
-        if ((At(s, ss + 2) == '.' || At(s, ss + 2) == ',') && Digits(s, f, s.size()) > 0)
-            fraction = s.mid(f, Digits(s, f, s.size()));
-    }
-
-    static QChar At(QStringView s, qsizetype i) { return i < s.size() ? s[i] : QChar(); }
-    static qsizetype Digits(QStringView s, qsizetype from, qsizetype most) {
-        qsizetype n = 0;
-        while (n < most && from + n < s.size() && s[from + n] >= '0' && s[from + n] <= '9')
-            ++n;
-        return n;
-    }
-    static int Number(QStringView digits) {
-        int n = 0;
-        for (QChar c : digits)
-            n = n * 10 + (c.unicode() - '0');
-        return n;
-    }
-};
-
 QString Fraction(QStringView digits) {
     while (digits.endsWith('0'))
         digits.chop(1);
@@ -182,7 +121,7 @@ QString Fraction(QStringView digits) {
 } // namespace
 
 QString IsoValueText(TFieldType destType, double days, const QString& raw) {
-    const TIsoText iso(raw);
+    const TIsoParts iso = ReadIsoText(raw, TIsoForm::DateOrTime);
     // The engine's text keeps what a day count rounds away (microseconds); the day count fills in
     // what the text lacks.
     QDateTime fromDays;
@@ -194,8 +133,8 @@ QString IsoValueText(TFieldType destType, double days, const QString& raw) {
     QString time;
     if (iso.hasTime) {
         time = iso.hour < 10 ? QString('0' + QString::number(iso.hour)) : QString::number(iso.hour);
-        time += ':' + iso.minute.toString() + ':' +
-                (iso.second.isEmpty() ? QStringLiteral("00") : iso.second.toString()) +
+        time += ':' + iso.minuteText.toString() + ':' +
+                (iso.secondText.isEmpty() ? QStringLiteral("00") : iso.secondText.toString()) +
                 Fraction(iso.fraction);
     } else if (iso.hasDate) {
         time = "00:00:00";
@@ -233,9 +172,8 @@ QString CutToSize(const TColumnDesc& dest, const QString& text) {
 // A time or time stamp from a source the engine gave in ISO form (a time, a date, a time stamp, or a text
 // that holds one); any other text passes as it stands, quoted.
 static QString TimeLikeText(TFieldType destType, const TValueSource& source) {
-    static const QRegularExpression iso("^\\s*(?:[0-9]{4}-[0-9]{1,2}-[0-9]{1,2}|[0-9]{1,2}:[0-9]{2})");
     const QString raw = source.Raw();
-    if (raw.isEmpty() || !iso.match(raw).hasMatch())
+    if (!ReadIsoText(raw, TIsoForm::DateThenTime).hasDate && !ReadIsoText(raw, TIsoForm::TimeOnly).hasTime)
         return source.Text();
     return IsoValueText(destType, source.DateTime(), raw);
 }

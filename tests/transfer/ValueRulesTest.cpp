@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/DateTime.h"
+#include "platform/IsoText.h"
 #include "transfer/ValueFormat.h"
 #include "transfer/ValueRules.h"
 #include "translations/Translate.h"
@@ -228,6 +229,50 @@ TEST(ValueRules, IsoTextsReadAsTheirPatternReadsThem) {
                        : m.capturedLength(1) ? "00:00:00"
                                              : "13:45:10.25";
         EXPECT_EQ(IsoValueText(TFieldType::ftDateTime, day, raw), date + 'T' + time) << raw.toStdString();
+
+        // The engines' date and time readers: a date that may carry a time, and a time alone.
+        static const QRegularExpression dateThenTime(
+            "^\\s*([0-9]{4})-([0-9]{1,2})-([0-9]{1,2})(?:[ "
+            "T]([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]+))?)?)?");
+        static const QRegularExpression timeOnly(
+            "^\\s*([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:[.,]([0-9]+))?)?");
+        const QRegularExpressionMatch d = dateThenTime.match(raw), t = timeOnly.match(raw);
+        const TIsoParts pd = ReadIsoText(raw, TIsoForm::DateThenTime),
+                        pt = ReadIsoText(raw, TIsoForm::TimeOnly);
+        EXPECT_EQ(QString("%1 %2-%3-%4 %5 %6:%7:%8.%9")
+                      .arg(pd.hasDate)
+                      .arg(pd.year)
+                      .arg(pd.month)
+                      .arg(pd.day)
+                      .arg(pd.hasTime)
+                      .arg(pd.hour)
+                      .arg(pd.minute)
+                      .arg(pd.second)
+                      .arg(pd.fraction),
+                  QString("%1 %2-%3-%4 %5 %6:%7:%8.%9")
+                      .arg(d.hasMatch())
+                      .arg(d.captured(1).toInt())
+                      .arg(d.captured(2).toInt())
+                      .arg(d.captured(3).toInt())
+                      .arg(d.capturedLength(4) > 0)
+                      .arg(d.captured(4).toInt())
+                      .arg(d.captured(5).toInt())
+                      .arg(d.captured(6).toInt())
+                      .arg(d.captured(7)))
+            << raw.toStdString();
+        EXPECT_EQ(QString("%1 %2:%3:%4.%5")
+                      .arg(pt.hasTime)
+                      .arg(pt.hour)
+                      .arg(pt.minute)
+                      .arg(pt.second)
+                      .arg(pt.fraction),
+                  QString("%1 %2:%3:%4.%5")
+                      .arg(t.hasMatch())
+                      .arg(t.captured(1).toInt())
+                      .arg(t.captured(2).toInt())
+                      .arg(t.captured(3).toInt())
+                      .arg(t.captured(4)))
+            << raw.toStdString();
     }
 }
 
