@@ -290,7 +290,9 @@ bool IsPsqlOdbc(SQLHDBC dbc) {
 // Turns psqlODBC's cursor reading on for the statements executed while it lives, and back to what
 // the data source says afterwards. Only the statement whose rows a transfer walks asks for it: an
 // open cursor holds a transaction open on its connection, which other statements there must not
-// run inside.
+// run inside. The portion size stays: the driver reads it again at every later read of the cursor
+// (restored, every portion after the first was the data source's 100 rows), and it touches nothing
+// but cursors.
 class TPortionScope {
 public:
     TPortionScope(SQLHDBC dbc, bool wanted) {
@@ -305,22 +307,18 @@ public:
         if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)))
             return;
         dbc_ = dbc;
-        fetch_ = fetch;
         if (fetch < portionRows)
             SQLSetConnectAttrW(dbc, psqlFetch, reinterpret_cast<SQLPOINTER>(portionRows), 0);
     }
     ~TPortionScope() {
-        if (!dbc_)
-            return;
-        SQLSetConnectAttrW(dbc_, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
-        SQLSetConnectAttrW(dbc_, psqlFetch, reinterpret_cast<SQLPOINTER>(fetch_), 0);
+        if (dbc_)
+            SQLSetConnectAttrW(dbc_, psqlUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
     }
     TPortionScope(const TPortionScope&) = delete;
     TPortionScope& operator=(const TPortionScope&) = delete;
 
 private:
     SQLHDBC dbc_ = nullptr;
-    SQLULEN fetch_ = 0;
 };
 
 } // namespace
@@ -356,7 +354,8 @@ QString TDatabase::ConnectionString(const QString& userName, const QString& pass
     if (DataSourceDialect(AliasName).Engine == TEngineKind::SQLite) {
         char step[16] = {};
         const QByteArray section = AliasName.toUtf8();
-        if (SQLGetPrivateProfileString(section.constData(), "StepAPI", "", step, int(sizeof step), "odbc.ini") <= 0)
+        if (SQLGetPrivateProfileString(section.constData(), "StepAPI", "", step, int(sizeof step),
+                                       "odbc.ini") <= 0)
             s += "StepAPI=1;";
     }
     return s;

@@ -74,6 +74,16 @@ void TLangQuery::OpenSelect() {
     emptyResult_ = Bof() && Eof();
 }
 
+void TLangQuery::OpenColumns() {
+    struct TRestore {
+        QString& where;
+        QString kept;
+        ~TRestore() { where = kept; }
+    } restore{WhereClause, WhereClause};
+    WhereClause = "1=0";
+    OpenSelect();
+}
+
 void TLangQuery::AddWherePart() {
     if (Present(WhereClause))
         SQL << "Where (" + WhereClause + ")";

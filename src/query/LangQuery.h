@@ -71,6 +71,10 @@ public:
 
     // Composes the SELECT for DataType, logs it and opens it (dtInformix: executes it).
     void OpenSelect();
+    // OpenSelect without rows, for the columns of a table: a driver that reads a result whole on
+    // execute (psqlODBC without a cursor) would otherwise hold every row of the table. WhereClause is
+    // kept as it was.
+    void OpenColumns();
     void AddFieldValue(const QString& fieldName, const QString& value, qint32 valueKind);
     void ClearFieldValues();
     // Composes the INSERT, logs it and executes it, or appends it to ScriptFile when scripting.

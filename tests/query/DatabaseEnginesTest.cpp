@@ -179,6 +179,34 @@ TEST_P(DatabaseOn, NullsUnicodeCursorAndErrors) {
     CursorAndErrors(Dsn());
 }
 
+// A result read in portions brings every row, in order, over several portions; on PostgreSQL through
+// one cursor, while a statement beside it reads without one.
+TEST_P(DatabaseOn, PortionsReadEveryRow) {
+    ExecOn(Dsn(),
+           "create table DIGIT (N integer);insert into DIGIT values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
+           "create table MANY (N integer);"
+           "insert into MANY select a.N * 1000 + b.N * 100 + c.N * 10 + d.N from DIGIT a, DIGIT b, "
+           "DIGIT c, DIGIT d");
+    auto db = OpenTestDatabase(Dsn(), "Portions");
+    TQuery q;
+    q.DatabaseName = "Portions";
+    q.ReadInPortions = true;
+    q.SQL << "select N from MANY order by N";
+    q.Open();
+    int rows = 0;
+    for (; !q.Eof(); q.Next(), ++rows) {
+        ASSERT_EQ(q.Fields(0).AsInteger(), rows);
+        if (rows == 2500 && Is(TEngine::PostgreSQL)) {
+            TQuery cursors;
+            cursors.DatabaseName = "Portions";
+            cursors.SQL << "select count(*) from pg_cursors";
+            cursors.Open();
+            EXPECT_EQ(cursors.Fields(0).AsInteger(), 1);
+        }
+    }
+    EXPECT_EQ(rows, 10000);
+}
+
 KELVO_ON_EVERY_ENGINE(DatabaseOn);
 
 TEST(DatabaseLogin, PromptIsAnsweredOrCancelled) {

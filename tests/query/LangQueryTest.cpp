@@ -293,6 +293,16 @@ void RoundTrip(const QString& dsn) {
     EXPECT_EQ(dir.ReadFile("Log/Query.log"), Crlf(last));
     EXPECT_TRUE(dir.ReadFile("Log/Modify.log").endsWith(Block(last)));
 
+    // The columns of a table with rows, without its rows; the condition set stays.
+    q.FromClause = "PARTNER";
+    q.WhereClause = "ID >= 1";
+    q.OpenColumns();
+    EXPECT_TRUE(q.EmptyResult());
+    EXPECT_EQ(q.FieldCount(), 3);
+    EXPECT_EQ(q.FieldByName("rate").FieldName.toUpper(), "RATE");
+    EXPECT_EQ(q.WhereClause, "ID >= 1");
+    EXPECT_EQ(dir.ReadFile("Log/Query.log"), Crlf({"Select *", "From PARTNER", "Where (1=0)"}));
+
     q.Columns = "ID, NAME, RATE";
     q.FromClause = "PARTNER";
     q.WhereClause = "ID >= 1";
