@@ -55,7 +55,7 @@ void TRecordCopy::PointAtDestination() {
     }
     q_.QF.Columns = "*";
     q_.QF.FromClause = flow_.Target;
-    q_.QF.OpenSelect();
+    q_.QF.OpenColumns();
 }
 
 void TRecordCopy::CheckFlow(const TFlowData& flow) {
@@ -65,14 +65,7 @@ void TRecordCopy::CheckFlow(const TFlowData& flow) {
     if (!flow.Sql) {
         q_.QS.Columns = "*";
         q_.QS.FromClause = flow.Source;
-        q_.QS.WhereClause = "1=0";
-        try {
-            q_.QS.OpenSelect();
-        } catch (...) {
-            q_.QS.WhereClause.clear();
-            throw;
-        }
-        q_.QS.WhereClause.clear();
+        q_.QS.OpenColumns();
     } else {
         const QString statement = ReplaceFilter(flow.Source, context_.ContractFilter());
         q_.QS.SQL = QStringList{"Select * From (" + statement + ") KelvoCheck Where 1=0"};
