@@ -161,6 +161,18 @@ double OrderChainedFlows(const QString& dir, int n) {
 
 // ---- child processes
 
+// The child's own peak: the rusage of a spawned child also counts its parent's peak, as the child
+// starts in the parent's memory until it execs.
+double OwnPeakMiB() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
 int RunChild(int argc, char** argv) {
     const QString kind = argv[2];
     const int rows = std::atoi(argv[3]);
@@ -198,11 +210,12 @@ int RunChild(int argc, char** argv) {
         t = RunFlow(pgSource ? "BENCHPG" : "BENCH", scripting, rows);
     }
     (void)argc;
-    std::printf("%.6f %.6f %.6f\n", t.seconds, t.firstTenth, t.lastTenth);
+    std::printf("%.6f %.6f %.6f %.1f\n", t.seconds, t.firstTenth, t.lastTenth, OwnPeakMiB());
     return 0;
 }
 
-// Runs argv as a child process with stdout into outFile; returns its peak resident memory in MiB.
+// Runs argv as a child process with stdout into outFile; returns the peak resident memory its rusage
+// reports (for a spawned child that includes the parent's peak).
 double Spawn(const std::vector<std::string>& args, const QString& outFile, double& wallSeconds) {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -234,10 +247,10 @@ TRunTimes RunCase(const char* self, const char* kind, int rows, const QString& d
     const QString out = dir + "/result-" + kind + ".txt";
     double wall = 0;
     TRunTimes t;
-    t.peakMiB = Spawn({self, "--child", kind, std::to_string(rows), dir.toStdString()}, out, wall);
+    Spawn({self, "--child", kind, std::to_string(rows), dir.toStdString()}, out, wall);
     QFile f(out);
-    if (!f.open(QIODevice::ReadOnly) ||
-        std::sscanf(f.readAll().constData(), "%lf %lf %lf", &t.seconds, &t.firstTenth, &t.lastTenth) != 3) {
+    if (!f.open(QIODevice::ReadOnly) || std::sscanf(f.readAll().constData(), "%lf %lf %lf %lf", &t.seconds,
+                                                    &t.firstTenth, &t.lastTenth, &t.peakMiB) != 4) {
         std::fprintf(stderr, "no result from run %s\n", kind);
         std::exit(1);
     }
