@@ -79,27 +79,21 @@ static void PutDigits(QChar*& out, int value, int width) {
         *out++ = QLatin1Char(digits[--n]);
 }
 
-static QString IsoDate(int year, int month, int day) {
-    QString text(24, Qt::Uninitialized);
+// "first<sep>bb<sep>cc", the first number at least firstWidth digits wide: a date or a clock time.
+static QString ThreeFields(int first, int firstWidth, char separator, int second, int third) {
+    QString text(36, Qt::Uninitialized); // room for three ints of any size
     QChar* out = text.data();
-    PutDigits(out, year, 4);
-    *out++ = '-';
-    PutDigits(out, month, 2);
-    *out++ = '-';
-    PutDigits(out, day, 2);
+    PutDigits(out, first, firstWidth);
+    *out++ = QLatin1Char(separator);
+    PutDigits(out, second, 2);
+    *out++ = QLatin1Char(separator);
+    PutDigits(out, third, 2);
     text.truncate(out - text.constData());
     return text;
 }
 
-static QString Clock(int hour, int minute, int second) {
-    QString text(8, Qt::Uninitialized);
-    QChar* out = text.data();
-    PutDigits(out, hour, 2);
-    *out++ = ':';
-    PutDigits(out, minute, 2);
-    *out++ = ':';
-    PutDigits(out, second, 2);
-    return text;
+static QString IsoDate(int year, int month, int day) {
+    return ThreeFields(year, 4, '-', month, day);
 }
 
 static QString Compose(TFieldType destType, const QString& date, const QString& time) {
@@ -143,7 +137,7 @@ QString IsoValueText(TFieldType destType, double days, const QString& raw) {
         QString digits(3, Qt::Uninitialized);
         QChar* out = digits.data();
         PutDigits(out, t.msec(), 3);
-        time = Clock(t.hour(), t.minute(), t.second()) + Fraction(digits);
+        time = ThreeFields(t.hour(), 2, ':', t.minute(), t.second()) + Fraction(digits);
     }
     return Compose(destType, date, time);
 }
