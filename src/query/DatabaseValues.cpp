@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTime>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <sql.h>
@@ -348,6 +349,28 @@ int DeclaredSize(TFieldType type, unsigned long long columnSize) {
     }
 }
 
+// An engine's number text in its usual form, read without the general reader's allocations. Anything
+// else (blanks, a locale's form, an overflow) is left to the general reader.
+static bool PlainDecimal(const QString& raw, double& value) {
+    constexpr qsizetype MaxPlain = 64;
+    const qsizetype n = raw.size();
+    if (n == 0 || n > MaxPlain)
+        return false;
+    char text[MaxPlain];
+    const QChar* c = raw.constData();
+    qsizetype from = c[0] == QLatin1Char('+') ? 1 : 0; // the standard reader takes no plus sign
+    for (qsizetype i = from; i < n; ++i) {
+        const char16_t u = c[i].unicode();
+        if (!((u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' || u == 'e' || u == 'E'))
+            return false;
+        text[i] = char(u);
+    }
+    if (from == n || text[from] == '+' || (from == 1 && text[from] == '-'))
+        return false;
+    const auto [end, error] = std::from_chars(text + from, text + n, value, std::chars_format::general);
+    return error == std::errc() && end == text + n;
+}
+
 double ReadFloat(TFieldType type, const QString& raw) {
     if (type == TFieldType::ftBoolean) {
         bool b = false;
@@ -357,9 +380,12 @@ double ReadFloat(TFieldType type, const QString& raw) {
     }
     if (IsDateType(type))
         return ReadDateTime(type, raw);
+    double v = 0;
+    if (PlainDecimal(raw, v))
+        return v;
     bool ok = false;
     const QString t = raw.trimmed();
-    double v = t.toDouble(&ok);
+    v = t.toDouble(&ok);
     if (!ok && !IsNumberType(type))
         v = Regional::Locale().toDouble(t, &ok);
     if (!ok)

@@ -203,18 +203,78 @@ QString TranslationInputText(const TColumnDesc& dest, const TValueSource& source
     return source.Text();
 }
 
+namespace {
+
+// Hand-written scanners instead of regular expressions: each value of a numeric column passes one.
+struct TScan {
+    const QChar* at;
+    const QChar* end;
+    bool Take(char c) {
+        if (at == end || *at != QLatin1Char(c))
+            return false;
+        ++at;
+        return true;
+    }
+    int Digits() {
+        const QChar* from = at;
+        while (at != end && at->unicode() >= '0' && at->unicode() <= '9')
+            ++at;
+        return int(at - from);
+    }
+    bool Sign() { return Take('+') || Take('-'); }
+    bool Done() const { return at == end; }
+};
+
+// [+-]?[0-9]+(\.0*)?
+bool IsWholeNumberText(const QString& text) {
+    TScan s{text.constData(), text.constData() + text.size()};
+    s.Sign();
+    if (s.Digits() == 0)
+        return false;
+    if (s.Take('.'))
+        while (s.Take('0')) {
+        }
+    return s.Done();
+}
+
+// [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
+bool IsNumberText(const QString& text) {
+    TScan s{text.constData(), text.constData() + text.size()};
+    s.Sign();
+    if (s.Digits() > 0) {
+        if (s.Take('.'))
+            s.Digits();
+    } else if (!s.Take('.') || s.Digits() == 0) {
+        return false;
+    }
+    if (s.Take('e') || s.Take('E')) {
+        s.Sign();
+        if (s.Digits() == 0)
+            return false;
+    }
+    return s.Done();
+}
+
+// [+-]?[0-9]+, true or false in any case
+bool IsFlagText(const QString& text) {
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+        text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return true;
+    TScan s{text.constData(), text.constData() + text.size()};
+    s.Sign();
+    return s.Digits() > 0 && s.Done();
+}
+
+} // namespace
+
 QString UnquotedRefusal(const TColumnDesc& dest, const QString& text) {
-    static const QRegularExpression whole("^[+-]?[0-9]+(\\.0*)?$");
-    static const QRegularExpression number("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$");
-    static const QRegularExpression flag("^([+-]?[0-9]+|true|false)$",
-                                         QRegularExpression::CaseInsensitiveOption);
     switch (ClassOf(dest.Type)) {
     case TValueClass::Decimal:
-        return number.match(text).hasMatch() ? QString() : "is not a number";
+        return IsNumberText(text) ? QString() : "is not a number";
     case TValueClass::Boolean:
-        return flag.match(text).hasMatch() ? QString() : "is not a boolean value";
+        return IsFlagText(text) ? QString() : "is not a boolean value";
     default:
-        return whole.match(text).hasMatch() ? QString() : "is not a whole number";
+        return IsWholeNumberText(text) ? QString() : "is not a whole number";
     }
 }
 

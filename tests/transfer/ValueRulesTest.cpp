@@ -4,6 +4,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/IsoText.h"
+#include "query/DatabaseValues.h"
 #include "transfer/ValueFormat.h"
 #include "transfer/ValueRules.h"
 #include "translations/Translate.h"
@@ -296,3 +297,33 @@ TEST(ValueRules, EnginesAndTheirSettings) {
 }
 
 } // namespace
+
+// Numbers are checked and read by hand; the patterns and the general reader they must agree with.
+TEST(ValueRules, NumberTextsReadAsTheGeneralReaderReadsThem) {
+    static const QRegularExpression whole("^[+-]?[0-9]+(\\.0*)?$");
+    static const QRegularExpression number("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$");
+    static const QRegularExpression flag("^([+-]?[0-9]+|true|false)$",
+                                         QRegularExpression::CaseInsensitiveOption);
+    const TColumnDesc integer{"I", TFieldType::ftInteger}, decimal{"F", TFieldType::ftFloat},
+        boolean{"B", TFieldType::ftBoolean};
+    // Separated by bars, so blanks and the empty text stand in the list.
+    const QString texts =
+        "0|-12|+7|12.|12.000|12.010|.5|-.5|5.|1e5|1E-5|1e|1e+|e5|+|-|.||1.2.3|--1|+-1|1-2|TRUE|False|truex|"
+        "12a|１２|1e400|-0|00012.50|123456789012345678901234567890|4.9e-324|1e-400| 1|1 |0x1A|inf|-Inf|1,5";
+    for (const QString& text : texts.split('|')) {
+        EXPECT_EQ(UnquotedRefusal(integer, text).isEmpty(), whole.match(text).hasMatch())
+            << text.toStdString();
+        EXPECT_EQ(UnquotedRefusal(decimal, text).isEmpty(), number.match(text).hasMatch())
+            << text.toStdString();
+        EXPECT_EQ(UnquotedRefusal(boolean, text).isEmpty(), flag.match(text).hasMatch())
+            << text.toStdString();
+
+        bool ok = false;
+        const double expected = text.trimmed().toDouble(&ok);
+        if (ok)
+            EXPECT_EQ(DatabaseValues::ReadFloat(TFieldType::ftFloat, text), expected) << text.toStdString();
+        else
+            EXPECT_THROW(DatabaseValues::ReadFloat(TFieldType::ftFloat, text), std::exception)
+                << text.toStdString();
+    }
+}
