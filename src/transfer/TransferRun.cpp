@@ -93,10 +93,10 @@ void TTransferRun::UpdateFlowCounts() {
 
 void TTransferRun::UpdateRecords() {
     const int rows = copy_.RowsRead;
-    view_.SetLabel("LRecords",
-                   expected_ > 0 ? QString("Record %1/%2").arg(rows).arg(expected_)
-                                 : QString("Record %1").arg(rows),
-                   true);
+    QString text = QStringLiteral("Record ") + QString::number(rows);
+    if (expected_ > 0)
+        text += QLatin1Char('/') + QString::number(expected_);
+    view_.SetLabel("LRecords", text, true);
     if (expected_ > 0)
         view_.SetLabel("LPercTable", Percent(rows * 100.0 / expected_), true);
 }
