@@ -233,3 +233,11 @@ TPathCheckMoment::~TPathCheckMoment() {
     if (--moment.depth == 0)
         moment.asked = false;
 }
+
+TOthersCodeScope::TOthersCodeScope() {
+    moment.asked = false;
+}
+
+TOthersCodeScope::~TOthersCodeScope() {
+    moment.asked = false;
+}

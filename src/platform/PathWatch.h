@@ -36,3 +36,13 @@ public:
     TPathCheckMoment(const TPathCheckMoment&) = delete;
     TPathCheckMoment& operator=(const TPathCheckMoment&) = delete;
 };
+
+// Others' code (window messages, a dialog, a wait's pump) may change any path: inside a moment, the
+// checks after it, and its own, ask the kernel again.
+class TOthersCodeScope {
+public:
+    TOthersCodeScope();
+    ~TOthersCodeScope();
+    TOthersCodeScope(const TOthersCodeScope&) = delete;
+    TOthersCodeScope& operator=(const TOthersCodeScope&) = delete;
+};

@@ -1,5 +1,7 @@
 #include "query/ServerWait.h"
 
+#include "platform/PathWatch.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <dirent.h>
@@ -196,6 +198,7 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
         // The hook keeps pumping after a cancel too, so the window stays alive until the call returns.
         // Nothing may leave this loop before the call has returned: it runs on this frame's data.
         try {
+            const TOthersCodeScope others;
             cancel = Hook() && Hook()();
         } catch (...) {
             hookError = std::current_exception();

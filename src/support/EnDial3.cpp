@@ -1,7 +1,10 @@
 #include "support/EnDial3.h"
 
+#include "platform/PathWatch.h"
+
 int MessageDialogPos(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext, int x,
                      int y) {
+    const TOthersCodeScope others;
     return Answerer().MessageDialog(text, type, buttons, helpContext, x, y);
 }
 
@@ -18,9 +21,11 @@ int AskYesNo(const QString& text) {
 }
 
 bool InputText(const QString& caption, const QString& prompt, QString& value) {
+    const TOthersCodeScope others;
     return Answerer().InputText(caption, prompt, value);
 }
 
 void ShowMessage(const QString& text) {
+    const TOthersCodeScope others;
     Answerer().PlainMessage(text);
 }

@@ -5,6 +5,7 @@
 #include "flows/FlowFile.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
+#include "platform/PathWatch.h"
 #include "platform/ProgramDir.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
@@ -203,6 +204,8 @@ QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
 }
 
 TRowResult TRecordCopy::CopyRow() {
+    // Translation files, the statement logs and the export file are checked once for the row.
+    const TPathCheckMoment oneMoment;
     TRowResult result = TRowResult::Copied;
     q_.QT.SQL.clear();
     try {

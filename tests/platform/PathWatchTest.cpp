@@ -85,6 +85,27 @@ TEST(PathWatch, AMissingFileIsWatchedForItsCreationAndUnwatchablePathsAreNeverUn
         EXPECT_TRUE(PathUnchanged(ini));
     }
     EXPECT_FALSE(PathUnchanged(ini));
+    // Others' code inside a moment (a dialog, a wait's pump) is seen by its own checks and by the
+    // checks after it.
+    const TPathTicket again = WatchPath(QFile::encodeName(dir.Path() + "login.INI"), TPathChanges::Content);
+    {
+        const TPathCheckMoment moment;
+        EXPECT_TRUE(PathUnchanged(again));
+        {
+            const TOthersCodeScope others;
+            dir.WriteFile("login.INI", "[SQL_LOG]\r\nPATH=z\r\n");
+            EXPECT_FALSE(PathUnchanged(again));
+        }
+        const TPathTicket third =
+            WatchPath(QFile::encodeName(dir.Path() + "login.INI"), TPathChanges::Content);
+        EXPECT_TRUE(PathUnchanged(third));
+        {
+            const TOthersCodeScope others;
+            EXPECT_TRUE(PathUnchanged(third));
+            dir.WriteFile("login.INI", "[SQL_LOG]\r\nPATH=w\r\n");
+        }
+        EXPECT_FALSE(PathUnchanged(third));
+    }
 
     for (const char* path : {"relative/Login.ini", "/tmp/../etc/Login.ini", ""})
         EXPECT_FALSE(PathUnchanged(WatchPath(path, TPathChanges::Content))) << path;
