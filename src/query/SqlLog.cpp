@@ -195,12 +195,29 @@ bool WriteAll(int fd, const QByteArray& data, off_t offset) {
     return true;
 }
 
+// Statements are mostly ASCII: those characters are copied as they are, without a converted copy of
+// the line; from the first other character on, the line is converted as a whole would be.
+void AppendUtf8(QByteArray& data, const QString& line) {
+    const qsizetype at = data.size(), n = line.size();
+    data.resize(at + n);
+    char* out = data.data() + at;
+    const char16_t* in = reinterpret_cast<const char16_t*>(line.constData());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (in[i] >= 0x80) {
+            data.resize(at + i);
+            data += QStringView(line).mid(i).toUtf8();
+            return;
+        }
+        out[i] = char(in[i]);
+    }
+}
+
 // The lines as written, each ended by CR LF, into a buffer reused from statement to statement.
 QByteArray& Lines(const QStringList& lines) {
     static QByteArray data;
     data.resize(0);
     for (const QString& line : lines) {
-        data += line.toUtf8();
+        AppendUtf8(data, line);
         data += "\r\n";
     }
     return data;

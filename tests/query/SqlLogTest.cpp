@@ -2,8 +2,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "fixtures/Printers.h"
 #include "fixtures/FileText.h"
+#include "fixtures/Printers.h"
 #include "fixtures/TestEnv.h"
 #include "platform/ProgramDir.h"
 #include "query/Database.h"
@@ -11,7 +11,6 @@
 #include "query/SqlLog.h"
 
 namespace {
-
 
 void SetLogPath(const TTempProgramDir& dir, const QString& path) {
     dir.WriteFile("Login.ini", "[Other]\r\nPATH=wrong\r\n[sql_log]\r\npath = " + path.toUtf8() + "\r\n");
@@ -60,8 +59,9 @@ TEST(SqlLog, LogDirectoryFromLoginIni) {
 TEST(SqlLog, FileFormatsAndFallback) {
     TTempProgramDir dir;
     const QString query = dir.FilePath("Query.log");
-    ReplaceFile(query, {"select a,", "  b from T", "Šumnik č"});
-    EXPECT_EQ(dir.ReadFile("Query.log"), "select a,\r\n  b from T\r\n" + QString("Šumnik č\r\n").toUtf8());
+    ReplaceFile(query, {"select a,", "  b from T", "Šumnik č", "values ('Ža😀')"});
+    EXPECT_EQ(dir.ReadFile("Query.log"),
+              "select a,\r\n  b from T\r\n" + QString("Šumnik č\r\nvalues ('Ža😀')\r\n").toUtf8());
     ReplaceFile(query, {"x"}); // a shorter statement leaves nothing of the longer one
     EXPECT_EQ(dir.ReadFile("Query.log"), "x\r\n");
     ReplaceFile(query, {});
