@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
@@ -217,8 +218,14 @@ TWatcher& Watcher() {
 
 } // namespace
 
+std::atomic<bool> watching{true};
+
 TPathTicket WatchPath(const QByteArray& absoluteNativePath, TPathChanges changes) {
-    return Watcher().Watch(absoluteNativePath, changes);
+    return watching ? Watcher().Watch(absoluteNativePath, changes) : TPathTicket{};
+}
+
+void SetPathWatchingForTests(bool on) {
+    watching = on;
 }
 
 bool PathUnchanged(const TPathTicket& ticket) {

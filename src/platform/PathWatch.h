@@ -23,6 +23,9 @@ enum class TPathChanges { Identity, Content };
 
 TPathTicket WatchPath(const QByteArray& absoluteNativePath, TPathChanges changes);
 
+// Tests of the callers' stat fallback turn the kernel's reports off (new tickets are never unchanged).
+void SetPathWatchingForTests(bool on);
+
 // True while nothing has happened at the ticket's path since the ticket was taken.
 bool PathUnchanged(const TPathTicket& ticket);
 

@@ -47,6 +47,7 @@ const TTranslationFile& ReadTranslation(const QString& file) {
         QString resolved;
         TPathTicket ticket;
         TFileStamp stamp;
+        bool settled = false; // the stamp can prove the file unchanged (see StampSettled)
         TTranslationFile content;
     };
     static QHash<QString, TEntry> cache;
@@ -54,15 +55,18 @@ const TTranslationFile& ReadTranslation(const QString& file) {
     auto it = cache.find(file);
     if (it != cache.end() && it->stamp.exists &&
         (it->ticket.slot >= 0 ? PathUnchanged(it->ticket)
-                              : FileStampOf(QFile::encodeName(it->resolved)) == it->stamp))
+                              : it->settled && FileStampOf(QFile::encodeName(it->resolved)) == it->stamp))
         return it->content;
+    timespec readStart{};
+    clock_gettime(CLOCK_REALTIME, &readStart);
     const QString resolved = ResolvePath(file);
     const QByteArray native = QFile::encodeName(resolved);
     const TPathTicket ticket = WatchPath(native, TPathChanges::Content);
-    TEntry entry{resolved, ticket, FileStampOf(native), {}};
+    TEntry entry{resolved, ticket, FileStampOf(native), false, {}};
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
     entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
     IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);
+    entry.settled = StampSettled(entry.stamp, readStart);
     if (cache.size() > 64)
         cache.clear();
     return cache.insert(file, entry)->content;

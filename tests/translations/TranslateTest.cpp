@@ -3,6 +3,7 @@
 #include "fixtures/Engines.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
+#include "platform/PathWatch.h"
 #include "query/Database.h"
 #include "query/LangQuery.h"
 #include "transfer/ValueFormat.h"
@@ -30,6 +31,21 @@ TEST_F(Translations, StaticPairsAreFoundTrimmedAndWithoutRegardToCase) {
     EXPECT_EQ(TranslateValue("KINDS", "EQ", q), "a=b");
     EXPECT_EQ(TranslateValue("GEN_ID", "anything", q), "(SELECT COALESCE(MAX(%s), 0)+1 FROM %s)");
     EXPECT_FALSE(dir.ReadFile("Files/GEN_ID.ini").size()); // never read as a file
+}
+
+// A file rewritten at once keeps its size and, within the file clock's tick, its times: it is still
+// read anew, with the kernel's reports and with the stat that stands in where there are none.
+TEST_F(Translations, AFileRewrittenRightAfterItsReadingIsReadAnew) {
+    TLangQuery q;
+    for (bool watching : {true, false}) {
+        SetPathWatchingForTests(watching);
+        const QByteArray name = watching ? "W" : "S";
+        for (const char* value : {"1", "2", "3"}) {
+            Translation(name, "S", "X", QByteArray("K=") + value + "\r\n");
+            EXPECT_EQ(TranslateValue(name, "K", q), value) << watching;
+        }
+    }
+    SetPathWatchingForTests(true);
 }
 
 TEST_F(Translations, DecimalsAlwaysUseAPointAndFourPlaces) {
