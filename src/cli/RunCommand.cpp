@@ -38,7 +38,8 @@ QString Listing(const QString& index) {
     for (const QString& name : StartTransferFlows(index)) {
         const TFlowData flow = ReadFlowData(name);
         text += QString("  %1  %2%3 -> %4").arg(name, flow.Sql ? "SQL: " : "", flow.Source, flow.Target);
-        const QStringList dependencies = IniReadSectionKeys(FlowTransferPath(name), "DEPENDENT");
+        const QStringList dependencies =
+            IniReadSectionKeys(FlowTransferPath(name), "DEPENDENT", TKeyBudget::Whole);
         if (!dependencies.isEmpty())
             text += "  (after " + dependencies.join(", ") + ")";
         text += "\n";

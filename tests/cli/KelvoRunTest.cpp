@@ -201,10 +201,15 @@ TEST_F(KelvoRun, RunsWithNoDisplayAndLinksNoGuiLibrary) {
 
 TEST_F(KelvoRun, ListsFlowsTranslationsAndConstants) {
     LayOut(true);
+    // Every dependency, as the run orders by them, even past the key lists' usual byte budget.
+    QByteArray flow = dir.ReadFile("Files/NAROCILA.INI");
+    for (int i = 0; i < 3000; ++i)
+        flow += QString("D%1=D%1\r\n").arg(i, 4, 10, QChar('0')).toUtf8();
+    dir.WriteFile("Files/NAROCILA.INI", flow);
     const TChildResult list = Run({"--list"});
     EXPECT_EQ(list.Status, 0);
-    for (const char* line : {"KUPCI  CUSTOMERS -> KUPCI", "-> NAROCILA  (after KUPCI)",
-                             "REGIJA  (REGIJA.ini)", "STATUSI", "VIR=Kelvo demo"})
+    for (const char* line : {"KUPCI  CUSTOMERS -> KUPCI", "-> NAROCILA  (after KUPCI, D0000, ",
+                             ", D2998, D2999)", "REGIJA  (REGIJA.ini)", "STATUSI", "VIR=Kelvo demo"})
         EXPECT_TRUE(list.Out.contains(line)) << line << "\n" << list.Out.toStdString();
     EXPECT_EQ(Run({"--list", "--filter", "x"}).Status, 2);
 }
