@@ -54,10 +54,10 @@ public:
 
     // True when the call has returned; its result is then in rc.
     bool WaitDone(std::chrono::milliseconds timeout, short& rc) {
-        // Answers from a driver's own cache (most fetches) come back within microseconds.
         const auto until =
-            std::chrono::steady_clock::now() + std::min<std::chrono::microseconds>(SpinFor / 4, timeout);
-        while (!answered_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
+            std::chrono::steady_clock::now() + std::min<std::chrono::microseconds>(AnswerSpin, timeout);
+        while (quick_.load(std::memory_order_relaxed) && !answered_.load(std::memory_order_acquire) &&
+               std::chrono::steady_clock::now() < until)
             std::this_thread::yield();
         std::unique_lock lock(mutex_);
         if (!finished_.wait_for(lock, timeout, [this] { return done_; }))
@@ -74,9 +74,8 @@ private:
     void Loop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            if (!call_) {
-                // The next statement usually follows within a row's work: waiting for it awake saves
-                // the thread's (and, in a virtual machine, the processor's) wake-up on every statement.
+            if (!call_ && quick_.load(std::memory_order_relaxed)) {
+                // Waiting awake saves the thread's (in a virtual machine, the processor's) wake-up.
                 lock.unlock();
                 const auto until = std::chrono::steady_clock::now() + SpinFor;
                 while (!pending_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
@@ -87,7 +86,11 @@ private:
             pending_.store(false, std::memory_order_relaxed);
             const std::function<short()>* call = call_;
             lock.unlock();
+            const auto start = std::chrono::steady_clock::now();
             const short rc = (*call)();
+            const bool quick = std::chrono::steady_clock::now() - start < QuickCall;
+            quick_.store(quick && lastQuick_, std::memory_order_relaxed);
+            lastQuick_ = quick;
             lock.lock();
             call_ = nullptr;
             rc_ = rc;
@@ -97,8 +100,13 @@ private:
         }
     }
 
-    static constexpr std::chrono::microseconds SpinFor{200};
-    std::atomic<bool> pending_{false}, answered_{false};
+    // Only while calls come back at once (rows served from a driver's cache: two quick calls in a row,
+    // as a statement's quick epilogue is not) are the next call and its answer waited for awake, long
+    // enough for a row's work between two calls and for such an answer. Around calls that go to the
+    // server the waits sleep, as spinning would only take the processor from the server.
+    static constexpr std::chrono::microseconds QuickCall{50}, SpinFor{100}, AnswerSpin{20};
+    std::atomic<bool> pending_{false}, answered_{false}, quick_{false};
+    bool lastQuick_ = false; // the waiting thread's own
     std::mutex mutex_;
     std::condition_variable posted_, finished_;
     const std::function<short()>* call_ = nullptr;
