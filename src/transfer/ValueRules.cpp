@@ -237,6 +237,8 @@ bool IsWholeNumberText(const QString& text) {
     return s.Done();
 }
 
+} // namespace
+
 // [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
 bool IsNumberText(const QString& text) {
     TScan s{text.constData(), text.constData() + text.size()};
@@ -254,6 +256,8 @@ bool IsNumberText(const QString& text) {
     }
     return s.Done();
 }
+
+namespace {
 
 // [+-]?[0-9]+, true or false in any case
 bool IsFlagText(const QString& text) {

@@ -77,6 +77,9 @@ QString CutToSize(const TColumnDesc& dest, const QString& text);
 // empty when it can.
 QString UnquotedRefusal(const TColumnDesc& dest, const QString& text);
 
+// A number as a statement may carry it unquoted: [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
+bool IsNumberText(const QString& text);
+
 struct TStatementValue {
     QString Text;
     int Kind = 0; // 1: written between apostrophes

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QRegularExpression>
 #include <sys/stat.h>
 
 #include "flows/FlowFile.h"
@@ -16,6 +15,7 @@
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "transfer/ValueFormat.h"
+#include "transfer/ValueRules.h"
 
 QString TranslationPath(const QString& name) {
     return ProgramDir() + "Files/" + name + ".ini";
@@ -75,14 +75,13 @@ const TTranslationFile& ReadTranslation(const QString& file) {
 // SOURCE replaced by the value: inside a quoted literal of the statement as an escaped text, elsewhere
 // only as a number, so a value never becomes part of the statement's own text.
 QString ReplaceSource(const QString& statement, const QString& value, const TDialect& dialect) {
-    static const QRegularExpression number("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$");
     const QString escaped = EscapeLiteral(value, dialect.Backslashes);
     QString result;
     bool quoted = false;
     for (qsizetype i = 0; i < statement.size();) {
         const QChar c = statement[i];
         if (statement.mid(i, 6).compare("SOURCE", Qt::CaseInsensitive) == 0) {
-            if (!quoted && !number.match(value.trimmed()).hasMatch())
+            if (!quoted && !IsNumberText(value.trimmed()))
                 throw EKelvoError(QString("The value \"%1\" is no number, so it cannot stand unquoted in the "
                                           "lookup; a text needs quotes around SOURCE")
                                       .arg(value));
