@@ -3,7 +3,8 @@
 // with `sqlite3 .dump` of the same table, and the peak memory of each run at several sizes.
 //   scripts/bench [rows]      (starts the private PostgreSQL server the destination needs)
 // With rows above 10 000 the runs are repeated at 10 000, 100 000 and 1 000 000 rows up to the given
-// count. Every run is a child process of its own, so its peak resident memory is its alone.
+// count. Every run is a child process of its own, so its peak resident memory is its alone. Up to
+// 100 000 rows each case runs three times, in turn with the others, and the figures are medians.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/ProgramDir.h"
 #include "platform/Regional.h"
@@ -257,6 +259,26 @@ TRunTimes RunCase(const char* self, const char* kind, int rows, const QString& d
     return t;
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The run of median time, with its own tenths.
+TRunTimes MedianRun(std::vector<TRunTimes> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const TRunTimes& x, const TRunTimes& y) { return x.seconds < y.seconds; });
+    return runs[(runs.size() - 1) / 2];
+}
+
+// Three runs of each case up to 100 000 rows, one above (a direct run of a million rows takes minutes);
+// KELVO_BENCH_REPEAT sets another count.
+int Repeats(int rows) {
+    const int asked = qEnvironmentVariableIntValue("KELVO_BENCH_REPEAT");
+    return asked > 0 ? asked : rows <= 100000 ? 3 : 1;
+}
+
 void CreateTables(int rows) {
     const QString destDdl = "create table BENCH_D (ID integer, NAME varchar(40), AMOUNT float, CREATED date, "
                             "KIND varchar(5), REGION varchar(8))";
@@ -333,32 +355,51 @@ int main(int argc, char** argv) {
         return 1;
     for (int rows : sizes) {
         CreateTables(rows);
-        const TRunTimes scriptedRun = RunCase(selfPath, "a", rows, dir);
-        const TRunTimes directRun = RunCase(selfPath, "b", rows, dir);
-        const TRunTimes bareRun = RunCase(selfPath, "bare", rows, dir);
-        const TRunTimes pgRun = RunCase(selfPath, "c", rows, dir);
-        double dump = 0;
-        Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql",
-              dump);
+        // The machine's speed drifts between runs: each case runs in turn with the others, and every
+        // figure is the median of the repeats (ratios the median of those of runs made side by side).
+        const int repeats = Repeats(rows);
+        std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns;
+        std::vector<double> bares, dumps, directRatios, dumpRatios;
+        double peakA = 0, peakB = 0, peakC = 0;
+        for (int r = 0; r < repeats; ++r) {
+            scriptedRuns.push_back(RunCase(selfPath, "a", rows, dir));
+            directRuns.push_back(RunCase(selfPath, "b", rows, dir));
+            bares.push_back(RunCase(selfPath, "bare", rows, dir).seconds);
+            pgRuns.push_back(RunCase(selfPath, "c", rows, dir));
+            double dump = 0;
+            Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql",
+                  dump);
+            dumps.push_back(dump);
+            directRatios.push_back(directRuns.back().seconds / bares.back());
+            dumpRatios.push_back(dump / scriptedRuns.back().seconds);
+            peakA = std::max(peakA, scriptedRuns.back().peakMiB);
+            peakB = std::max(peakB, directRuns.back().peakMiB);
+            peakC = std::max(peakC, pgRuns.back().peakMiB);
+        }
+        const TRunTimes scriptedRun = MedianRun(scriptedRuns);
+        const TRunTimes directRun = MedianRun(directRuns);
+        const TRunTimes pgRun = MedianRun(pgRuns);
         const double scripted = scriptedRun.seconds;
         const double direct = directRun.seconds;
-        const double bare = bareRun.seconds;
+        const double bare = Median(bares);
+        const double dump = Median(dumps);
 
         std::printf("rows: %d (statements in the export file: %lld)\n", rows,
                     static_cast<long long>(ExportedStatements(dir + "/export-a.sql").size()));
+        if (repeats > 1)
+            std::printf("    medians of %d runs of each case, taken in turn\n", repeats);
         std::printf("(a) SQLite -> export file, scripting mode: %9.0f rows/s\n", rows / scripted);
         std::printf("(b) SQLite -> PostgreSQL, direct mode:     %9.0f rows/s\n", rows / direct);
         std::printf("    bare ODBC loop, same statements:      %9.0f rows/s\n", rows / bare);
-        std::printf("    direct run / bare loop time ratio:    %9.2f\n", direct / bare);
+        std::printf("    direct run / bare loop time ratio:    %9.2f\n", Median(directRatios));
         const int tenth = std::max(1, rows / 10);
         std::printf("    rows/s in the first and the last tenth: (a) %.0f / %.0f, (b) %.0f / %.0f\n",
                     tenth / scriptedRun.firstTenth, tenth / scriptedRun.lastTenth,
                     tenth / directRun.firstTenth, tenth / directRun.lastTenth);
         std::printf("(c) PostgreSQL -> export file, scripting:  %9.0f rows/s\n", rows / pgRun.seconds);
         std::printf("    sqlite3 .dump of the same table:      %9.0f rows/s (whole process)\n", rows / dump);
-        std::printf("    scripting run / .dump rows/s ratio:   %9.3f\n", dump / scripted);
-        std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, scriptedRun.peakMiB,
-                    directRun.peakMiB, pgRun.peakMiB);
+        std::printf("    scripting run / .dump rows/s ratio:   %9.3f\n", Median(dumpRatios));
+        std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, peakA, peakB, peakC);
         std::fflush(stdout);
     }
     const TRunTimes order = RunCase(selfPath, "order", flowsToOrder, dir);
