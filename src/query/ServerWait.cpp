@@ -3,11 +3,11 @@
 #include "platform/PathWatch.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <dirent.h>
 #include <exception>
-#include <mutex>
+#include <semaphore.h>
 #include <sql.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -31,11 +31,54 @@ std::function<bool()>& Hook() {
     return hook;
 }
 
+// A hand-over between two threads: one wake-up at most each way, where a condition variable with
+// its mutex makes the two threads wake each other several times per call.
+class TSignal {
+public:
+    TSignal() { sem_init(&sem_, 0, 0); }
+    void Post() { sem_post(&sem_); }
+    bool TryTake() { return sem_trywait(&sem_) == 0; }
+    void Take() {
+        while (sem_wait(&sem_) != 0 && errno == EINTR) {
+        }
+    }
+    // True when posted within the timeout.
+    bool TakeWithin(std::chrono::microseconds timeout) {
+        if (TryTake())
+            return true;
+        timespec at{};
+        clock_gettime(CLOCK_MONOTONIC, &at);
+        const long long ns = at.tv_nsec + std::chrono::nanoseconds(timeout).count();
+        at.tv_sec += time_t(ns / 1000000000);
+        at.tv_nsec = long(ns % 1000000000);
+        for (;;) {
+            if (sem_clockwait(&sem_, CLOCK_MONOTONIC, &at) == 0)
+                return true;
+            if (errno != EINTR)
+                return false;
+        }
+    }
+    // Takes the post if it comes within the time, awake: a sleeping thread's wake-up costs more than
+    // the wait for an answer served from a driver's cache.
+    bool TakeAwake(std::chrono::microseconds time) {
+        const auto until = std::chrono::steady_clock::now() + time;
+        do {
+            if (TryTake())
+                return true;
+            std::this_thread::yield();
+        } while (std::chrono::steady_clock::now() < until);
+        return false;
+    }
+
+private:
+    sem_t sem_;
+};
+
 // The program is single-threaded by design, and stays so for everything but this: the one ODBC call
 // that waits on a server runs here, so the user-interface thread can pump messages, keep the time
 // limit and cancel it. Nothing else (no Qt object, no program state) is touched on this thread; the
 // caller reads the call's diagnostics after it returned. Created once and never destroyed, so no
-// static destruction can pull the condition variables from under it at exit.
+// static destruction can pull the semaphores from under it at exit.
 class TWaitThread {
 public:
     static TWaitThread& Instance() {
@@ -44,26 +87,20 @@ public:
     }
 
     void Post(const std::function<short()>& call) {
-        std::lock_guard lock(mutex_);
         call_ = &call;
-        done_ = false;
-        answered_.store(false, std::memory_order_relaxed);
-        pending_.store(true, std::memory_order_release);
-        posted_.notify_one();
+        posted_.Post();
     }
 
-    // True when the call has returned; its result is then in rc.
+    // True when the call has returned; its result is then in rc. Every posted call is waited for
+    // until it returns, so each answer is taken by the wait of its own call.
     bool WaitDone(std::chrono::milliseconds timeout, short& rc) {
-        const auto until =
-            std::chrono::steady_clock::now() + std::min<std::chrono::microseconds>(AnswerSpin, timeout);
-        while (quick_.load(std::memory_order_relaxed) && !answered_.load(std::memory_order_acquire) &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::yield();
-        std::unique_lock lock(mutex_);
-        if (!finished_.wait_for(lock, timeout, [this] { return done_; }))
-            return false;
-        rc = rc_;
-        return true;
+        const bool answered =
+            (quick_.load(std::memory_order_relaxed) &&
+             finished_.TakeAwake(std::min<std::chrono::microseconds>(AnswerSpin, timeout))) ||
+            finished_.TakeWithin(timeout);
+        if (answered)
+            rc = rc_;
+        return answered;
     }
 
 private:
@@ -72,31 +109,16 @@ private:
     }
 
     void Loop() {
-        std::unique_lock lock(mutex_);
         for (;;) {
-            if (!call_ && quick_.load(std::memory_order_relaxed)) {
-                // Waiting awake saves the thread's (in a virtual machine, the processor's) wake-up.
-                lock.unlock();
-                const auto until = std::chrono::steady_clock::now() + SpinFor;
-                while (!pending_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
-                    std::this_thread::yield();
-                lock.lock();
-            }
-            posted_.wait(lock, [this] { return call_ != nullptr; });
-            pending_.store(false, std::memory_order_relaxed);
-            const std::function<short()>* call = call_;
-            lock.unlock();
+            if (!(quick_.load(std::memory_order_relaxed) && posted_.TakeAwake(SpinFor)))
+                posted_.Take();
             const auto start = std::chrono::steady_clock::now();
-            const short rc = (*call)();
+            const short rc = (*call_)();
             const bool quick = std::chrono::steady_clock::now() - start < QuickCall;
             quick_.store(quick && lastQuick_, std::memory_order_relaxed);
             lastQuick_ = quick;
-            lock.lock();
-            call_ = nullptr;
             rc_ = rc;
-            done_ = true;
-            answered_.store(true, std::memory_order_release);
-            finished_.notify_one();
+            finished_.Post();
         }
     }
 
@@ -105,12 +127,12 @@ private:
     // enough for a row's work between two calls and for such an answer. Around calls that go to the
     // server the waits sleep, as spinning would only take the processor from the server.
     static constexpr std::chrono::microseconds QuickCall{50}, SpinFor{100}, AnswerSpin{20};
-    std::atomic<bool> pending_{false}, answered_{false}, quick_{false};
+    std::atomic<bool> quick_{false};
     bool lastQuick_ = false; // the waiting thread's own
-    std::mutex mutex_;
-    std::condition_variable posted_, finished_;
+    // The semaphores order everything else: call_ is written before posted_ is posted and read after
+    // it is taken, rc_ likewise with finished_.
+    TSignal posted_, finished_;
     const std::function<short()>* call_ = nullptr;
-    bool done_ = false;
     short rc_ = 0;
 };
 
