@@ -478,14 +478,25 @@ EDatabaseError TDatabase::StatementError(void* stmt, short rc, const char* actio
     return EDatabaseError(text, lost_ || wait.SocketsShut);
 }
 
+TWaitResult TDatabase::ExecAndMoveOn(void* stmt, const QString& text, short& moved) {
+    moved = SQL_NO_DATA;
+    return Wait(stmt, [stmt, &text, &moved] {
+        const SQLRETURN rc = SQLExecDirectW(static_cast<SQLHSTMT>(stmt), W(text), SQLINTEGER(text.size()));
+        if (SQL_SUCCEEDED(rc))
+            moved = SQLMoreResults(static_cast<SQLHSTMT>(stmt));
+        return rc;
+    });
+}
+
 // Runs the rest of a batch, so errors of its later statements are raised too.
-void TDatabase::DrainResults(void* stmt) {
+void TDatabase::DrainResults(void* stmt, short rc, TWaitResult wait) {
     for (;;) {
-        const TWaitResult wait = Wait(stmt, [stmt] { return SQLMoreResults(stmt); });
-        if (wait.Rc == SQL_NO_DATA)
+        if (rc == SQL_NO_DATA)
             return;
-        if (!SQL_SUCCEEDED(wait.Rc))
-            throw StatementError(stmt, wait.Rc, "Executing the statement", wait);
+        if (!SQL_SUCCEEDED(rc))
+            throw StatementError(stmt, rc, "Executing the statement", wait);
+        wait = Wait(stmt, [stmt] { return SQLMoreResults(stmt); });
+        rc = wait.Rc;
     }
 }
 
@@ -494,13 +505,13 @@ void TDatabase::ExecDirect(const QString& statement) {
         Reopen();
     Open();
     TStatementHandle stmt(dbc_);
-    const TWaitResult wait =
-        Wait(stmt.h, [&] { return SQLExecDirectW(stmt.h, W(statement), SQLINTEGER(statement.size())); });
+    short moved = SQL_NO_DATA;
+    const TWaitResult wait = ExecAndMoveOn(stmt.h, statement, moved);
     if (wait.Rc == SQL_NO_DATA)
         return;
     if (!SQL_SUCCEEDED(wait.Rc))
         throw StatementError(stmt.h, wait.Rc, "Executing the statement", wait);
-    DrainResults(stmt.h);
+    DrainResults(stmt.h, moved, wait);
 }
 
 // ---- TQuery
@@ -717,8 +728,14 @@ struct TQuery::TImpl {
         }
     }
 
-    // Runs the statement text on its connection, opening the connection on demand.
-    SQLSMALLINT Execute(TQuery& query) {
+    // Runs the statement text on its connection, opening the connection on demand. With drain, the
+    // statement's results are not wanted: it moves on to the next one at once, and drain gets that
+    // answer for DrainResults.
+    struct TDrain {
+        short rc = SQL_NO_DATA;
+        TWaitResult wait;
+    };
+    SQLSMALLINT Execute(TQuery& query, TDrain* drain = nullptr) {
         CloseCursor();
         ResetState();
         TDatabase* target = FindDatabase(query.DatabaseName);
@@ -766,13 +783,20 @@ struct TQuery::TImpl {
         TWaitResult wait;
         {
             TPortionScope portions(db->Handle(), query.ReadInPortions && db->cursorOnRequest_);
-            wait = db->Wait(h, [h, &text] { return SQLExecDirectW(h, W(text), SQLINTEGER(text.size())); });
+            wait = drain ? db->ExecAndMoveOn(h, text, drain->rc) : db->Wait(h, [h, &text] {
+                return SQLExecDirectW(h, W(text), SQLINTEGER(text.size()));
+            });
         }
         if (wait.Rc == SQL_NO_DATA)
             return 0;
         if (!SQL_SUCCEEDED(wait.Rc))
             FailStatement(wait.Rc, "Executing the statement", wait);
         cursorOpen = true;
+        if (drain) {
+            // Past the first result no column count is asked for: a driver may refuse it there.
+            drain->wait = wait;
+            return 0;
+        }
         SQLSMALLINT count = 0;
         const SQLRETURN described = SQLNumResultCols(stmt, &count);
         if (!SQL_SUCCEEDED(described))
@@ -829,10 +853,11 @@ void TQuery::Open() {
 }
 
 void TQuery::ExecSQL() {
-    d_->Execute(*this);
+    TImpl::TDrain drain;
+    d_->Execute(*this, &drain);
     if (d_->cursorOpen) {
         try {
-            d_->db->DrainResults(d_->stmt);
+            d_->db->DrainResults(d_->stmt, drain.rc, drain.wait);
         } catch (...) {
             d_->CloseCursor();
             throw;

@@ -97,7 +97,11 @@ private:
     // when the failure says it broke.
     EDatabaseError StatementError(void* stmt, short rc, const char* action, const TWaitResult& wait);
     TWaitResult Wait(void* stmt, const std::function<short()>& call);
-    void DrainResults(void* stmt);
+    // Runs a statement's text and, when that succeeds, moves to its next result in the same call on
+    // the waiting thread: most statements have one result, and asking apart costs a hand-over more.
+    TWaitResult ExecAndMoveOn(void* stmt, const QString& text, short& moved);
+    // Reads the results after the first, from the answer of the move to the second (rc, wait).
+    void DrainResults(void* stmt, short rc, TWaitResult wait);
     void* dbc_ = nullptr;
     quint64 connectionId_ = 0;
     bool lost_ = false;

@@ -1,4 +1,5 @@
 #include <QDate>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "fixtures/Engines.h"
@@ -9,6 +10,16 @@
 #include "query/Database.h"
 
 namespace {
+
+// The message of the database error the action raises; empty when it raises none.
+QString ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EDatabaseError& e) {
+        return e.Message();
+    }
+    return {};
+}
 
 struct TExpected {
     const char* column;
@@ -142,6 +153,41 @@ void CursorAndErrors(const QString& dsn) {
 }
 
 class DatabaseOn : public TEngineTest {};
+
+// A statement's results after the first are read with it, so a failing later statement of a text is
+// an error of the text.
+TEST_P(DatabaseOn, TextsOfSeveralStatements) {
+    if (Is(TEngine::MariaDB))
+        GTEST_SKIP() << "its driver (3.1.15) keeps its connection lock after such a text fails to prepare, "
+                        "and the next call from another thread never returns";
+    ExecOn(Dsn(), "create table ROWS3 (ID integer primary key, NAME varchar(10))");
+    ExecOn(Dsn(), "insert into ROWS3 values (1, 'a');insert into ROWS3 values (2, 'b')");
+    auto db = OpenTestDatabase(Dsn(), "Batch");
+    const QString both = "update ROWS3 set NAME = 'y' where ID = 1;update ROWS3 set NAME = 'z' where ID = 2";
+    const QString laterFails = "update ROWS3 set NAME = 'w' where ID = 1;insert into ROWS3 values (1, 'dup')";
+    TQuery q;
+    q.DatabaseName = "Batch";
+    for (const QString& text : {both, laterFails}) {
+        q.SQL.clear();
+        q.SQL << text;
+        const QString viaQuery = ErrorOf([&] { q.ExecSQL(); });
+        const QString direct = ErrorOf([&] { db->ExecDirect(text); });
+        if (Is(TEngine::SQLite)) {
+            // The engine's driver takes one statement a text, and says so.
+            EXPECT_TRUE(viaQuery.contains("only one SQL statement")) << viaQuery.toStdString();
+            EXPECT_TRUE(direct.contains("only one SQL statement")) << direct.toStdString();
+        } else {
+            EXPECT_EQ(viaQuery.isEmpty(), text == both) << viaQuery.toStdString();
+            EXPECT_EQ(direct.isEmpty(), text == both) << direct.toStdString();
+        }
+    }
+    q.SQL.clear();
+    q.SQL << "select NAME from ROWS3 order by ID";
+    q.Open();
+    QString names = q.Fields(0).AsString();
+    q.Next();
+    EXPECT_EQ(names + q.Fields(0).AsString(), Is(TEngine::SQLite) ? "ab" : "yz");
+}
 
 TEST_P(DatabaseOn, TypeMapping) {
     using enum TFieldType;
