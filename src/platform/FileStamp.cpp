@@ -41,3 +41,9 @@ bool StampSettled(const TFileStamp& s, const timespec& readStart) {
         (qint64(readStart.tv_sec) - latest.tv_sec) * 1000000000 + (readStart.tv_nsec - latest.tv_nsec);
     return ageNs > 100000000;
 }
+
+timespec WallClockNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}

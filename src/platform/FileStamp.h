@@ -22,3 +22,6 @@ TFileStamp FileStampOf(const QByteArray& nativePath);
 // tick of our reading leaves the stamp as it was: a stamp proves "unchanged since read" only once the
 // clock has clearly passed its times. readStart is the wall clock when the reading began.
 bool StampSettled(const TFileStamp& stamp, const timespec& readStart);
+
+// The wall clock, as readStart.
+timespec WallClockNow();

@@ -216,9 +216,9 @@ TWatcher& Watcher() {
     return watcher;
 }
 
-} // namespace
-
 std::atomic<bool> watching{true};
+
+} // namespace
 
 TPathTicket WatchPath(const QByteArray& absoluteNativePath, TPathChanges changes) {
     return watching ? Watcher().Watch(absoluteNativePath, changes) : TPathTicket{};

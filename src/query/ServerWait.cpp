@@ -122,10 +122,11 @@ private:
         }
     }
 
-    // Only while calls come back at once (rows served from a driver's cache: two quick calls in a row,
-    // as a statement's quick epilogue is not) are the next call and its answer waited for awake, long
-    // enough for a row's work between two calls and for such an answer. Around calls that go to the
-    // server the waits sleep, as spinning would only take the processor from the server.
+    // Only while calls come back at once (rows served from a driver's cache: two quick calls in a
+    // row, as a statement followed by a quick call for its next result is not) are the next call and
+    // its answer waited for awake, long enough for a row's work between two calls and for such an
+    // answer. Around calls that go to the server the waits sleep, as spinning would only take the
+    // processor from the server.
     static constexpr std::chrono::microseconds QuickCall{50}, SpinFor{100}, AnswerSpin{20};
     std::atomic<bool> quick_{false};
     bool lastQuick_ = false; // the waiting thread's own

@@ -28,12 +28,6 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-timespec Now() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return now;
-}
-
 bool IsDirectory(const QByteArray& path) {
     struct stat st;
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -280,7 +274,7 @@ QString GetLogDir() {
                                 : cache.settled && FileStampOf(cache.watched) == cache.stamp))
         return cache.value;
 
-    const timespec readStart = Now();
+    const timespec readStart = WallClockNow();
     const QString iniName = programDir + "Login.ini";
     QByteArray watched = Native(ResolvePath(iniName));
     cache.ticket = WatchPath(watched, TPathChanges::Content);

@@ -9,18 +9,8 @@
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 
-namespace {
-
-timespec Clock() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return now;
-}
-
-} // namespace
-
 void TFlowOrder::Read(const QString& name, TEntry& entry) {
-    const timespec readStart = Clock();
+    const timespec readStart = WallClockNow();
     const QString path = FlowTransferPath(name);
     entry.path = QFile::encodeName(ResolvePath(path));
     entry.stamp = FileStampOf(entry.path);

@@ -57,8 +57,7 @@ const TTranslationFile& ReadTranslation(const QString& file) {
         (it->ticket.slot >= 0 ? PathUnchanged(it->ticket)
                               : it->settled && FileStampOf(QFile::encodeName(it->resolved)) == it->stamp))
         return it->content;
-    timespec readStart{};
-    clock_gettime(CLOCK_REALTIME, &readStart);
+    const timespec readStart = WallClockNow();
     const QString resolved = ResolvePath(file);
     const QByteArray native = QFile::encodeName(resolved);
     const TPathTicket ticket = WatchPath(native, TPathChanges::Content);
