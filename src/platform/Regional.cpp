@@ -164,7 +164,17 @@ QString FormatDisplayDateTime(const QDateTime& dt) {
     return date + " " + FormatDisplayTime(dt.time());
 }
 
+static QString FloatText(double value, const QString& sep);
+
 QString FormatDisplayFloat(double value) {
+    return FloatText(value, DecimalSeparator());
+}
+
+QString FormatPlainFloat(double value) {
+    return FloatText(value, QStringLiteral("."));
+}
+
+static QString FloatText(double value, const QString& sep) {
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))
@@ -181,7 +191,6 @@ QString FormatDisplayFloat(double value) {
     while (digits.size() > 1 && digits.endsWith('0'))
         digits.chop(1);
 
-    const QString sep = DecimalSeparator();
     QString text;
     if (exponent >= 15 || exponent < -5) {
         text = digits.left(1);

@@ -39,3 +39,5 @@ QString FormatDisplayDateTime(const QDateTime& dt);
 // are written with an exponent: "1E20", "1,5E-7". Not-a-number and infinities give "NAN", "INF",
 // "-INF".
 QString FormatDisplayFloat(double value);
+// The same digits with "." as the decimal point, for text that must read alike on every desktop.
+QString FormatPlainFloat(double value);

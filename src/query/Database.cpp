@@ -721,6 +721,7 @@ struct TQuery::TImpl {
             f.FieldName = FromW(name.data(), nameLength);
             f.DataType = MapType(info);
             f.Size = DeclaredSize(f.DataType, info.size);
+            f.Scale = f.DataType == TFieldType::ftBCD || f.DataType == TFieldType::ftCurrency ? digits : -1;
             f.TypeName = info.typeName;
             f.owner_ = owner;
             f.index_ = i;

@@ -120,6 +120,7 @@ public:
     QString FieldName;
     TFieldType DataType = TFieldType::ftUnknown;
     int Size = 0;     // declared size (characters for character types)
+    int Scale = -1;   // fraction digits an exact number declares; -1 where the driver tells none
     QString TypeName; // the engine's own type name
 
     bool IsNull() const;

@@ -49,12 +49,6 @@ namespace Regional {
 QLocale Locale() {
     return RegionalLocale();
 }
-QString ShortDateFormat() {
-    return ::ShortDateFormat();
-}
-QString LongTimeFormat() {
-    return ::LongTimeFormat();
-}
 QString DateText(QDate d) {
     return FormatDisplayDate(d);
 }
@@ -83,26 +77,6 @@ QString DecimalText(const QString& raw) {
     return fraction.isEmpty() ? whole : whole + Locale().decimalPoint() + fraction;
 }
 
-QDate ParseDate(const QString& text) {
-    const QLocale locale = Locale();
-    for (const QString& format : {ShortDateFormat(), locale.dateFormat(QLocale::ShortFormat)}) {
-        const QDate d = locale.toDate(text, format);
-        if (d.isValid())
-            return d;
-    }
-    return {};
-}
-
-QDateTime ParseDateTime(const QString& text) {
-    const QLocale locale = Locale();
-    for (const QString& date : {ShortDateFormat(), locale.dateFormat(QLocale::ShortFormat)})
-        for (const QString& time : {LongTimeFormat(), QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")}) {
-            const QDateTime dt = locale.toDateTime(text, date + ' ' + time);
-            if (dt.isValid())
-                return dt;
-        }
-    return {};
-}
 } // namespace Regional
 
 // ---------------------------------------------------------------------------------------------------------
@@ -383,11 +357,10 @@ double ReadFloat(TFieldType type, const QString& raw) {
     double v = 0;
     if (PlainDecimal(raw, v))
         return v;
+    // A text is read in the one form the engines write, whatever the desktop's locale: a flow gives the
+    // same rows whoever runs it.
     bool ok = false;
-    const QString t = raw.trimmed();
-    v = t.toDouble(&ok);
-    if (!ok && !IsNumberType(type))
-        v = Regional::Locale().toDouble(t, &ok);
+    v = raw.trimmed().toDouble(&ok);
     if (!ok)
         ConversionError(raw, "floating point value");
     return v;
@@ -436,11 +409,6 @@ double ReadDateTime(TFieldType type, const QString& raw) {
         return DayCount(date, time);
     if (ParseIsoTime(raw, time))
         return DayCount(QDate(1899, 12, 30), time);
-    const QString t = raw.trimmed();
-    if (const QDateTime dt = Regional::ParseDateTime(t); dt.isValid())
-        return DayCount(dt.date(), dt.time());
-    if (const QDate d = Regional::ParseDate(t); d.isValid())
-        return DayCount(d, QTime(0, 0));
     ConversionError(raw, "date and time");
 }
 

@@ -199,6 +199,11 @@ void TLangQuery::ExecInsert() {
 }
 
 void TLangQuery::BuildInsert() {
+    ComposeInsert();
+    logError_ = LogComposed(SQL, !scripting_);
+}
+
+void TLangQuery::ComposeInsert() {
     if (Tables.isEmpty())
         throw ESQLError("Table name missing.");
     if (OnInsert)
@@ -253,8 +258,6 @@ void TLangQuery::BuildInsert() {
             values += i < last ? QLatin1String(", ") : QLatin1String(") ");
         }
     }
-
-    logError_ = LogComposed(SQL, !scripting_);
 }
 
 void TLangQuery::ExecModify() {

@@ -89,6 +89,8 @@ public:
     void BuildInformixSelect();
     void BuildMsAccessSelect();
     void BuildInsert();
+    // BuildInsert without the statement logs: for a statement that is only kept, never sent.
+    void ComposeInsert();
 
 private:
     void AddWherePart();

@@ -130,7 +130,7 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
         TField* dest = q_.QF.FindField(m.DestName);
         if (!dest)
             continue; // a destination column the table lacks adds nothing
-        m.Dest = {dest->FieldName, dest->DataType, dest->Size};
+        m.Dest = {dest->FieldName, dest->DataType, dest->Size, false, dest->Scale};
         m.Constant = IsConstExpression(m.Expression);
         if (!m.Constant) {
             m.Translation = ListValue(flow.Trans, m.DestName);
@@ -230,7 +230,7 @@ TRowResult TRecordCopy::CopyRow() {
         }
         if (!refusal.isEmpty()) {
             // Composed only for the record of the failed row, where the value stands quoted.
-            q_.QT.BuildInsert();
+            q_.QT.ComposeInsert();
             throw EKelvoError(refusal);
         }
         q_.QT.ExecInsert();
@@ -259,11 +259,11 @@ TRowResult TRecordCopy::CopyRow() {
 
 namespace {
 
+// Through the quoting every statement value takes, so a replay reads the value under either backslash
+// setting of the engine.
 QString Quoted(const QString& text, const TDialect& dialect) {
-    QString quoted = QString(text).replace("'", "''");
-    if (dialect.Backslashes == TBackslashes::Escape)
-        quoted.replace("\\", "\\\\");
-    return "'" + quoted + "'";
+    const TStatementValue value = QuotedValue(text, dialect);
+    return value.Kind == 1 ? "'" + value.Text + "'" : value.Text;
 }
 
 } // namespace

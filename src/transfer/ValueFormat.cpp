@@ -1,11 +1,124 @@
 #include "transfer/ValueFormat.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
 QString FormatDecimal(double number) {
     QString text = QString::number(number, 'f', 4);
     // A negative number that rounds to zero shows no sign.
     if (text == "-0.0000")
         text = "0.0000";
     return text;
+}
+
+QString ShortestNumberText(double number) {
+    if (number == 0)
+        return "0"; // also for -0
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number);
+    if (error != std::errc())
+        return QString::number(number, 'g', 17);
+    return QString::fromLatin1(buffer, end - buffer);
+}
+
+QString PlainDecimalText(QStringView text) {
+    qsizetype at = 0;
+    const qsizetype n = text.size();
+    bool negative = false;
+    if (at < n && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    QString digits; // every digit, the point taken out
+    qsizetype pointAt = -1;
+    for (; at < n; ++at) {
+        const char16_t c = text[at].unicode();
+        if (c >= '0' && c <= '9')
+            digits += QChar(c);
+        else if (c == '.' && pointAt < 0)
+            pointAt = digits.size();
+        else
+            break;
+    }
+    if (digits.isEmpty())
+        return QString();
+    if (pointAt < 0)
+        pointAt = digits.size();
+    if (at < n) {
+        if (text[at] != 'e' && text[at] != 'E')
+            return QString();
+        ++at;
+        bool negativeExponent = false;
+        if (at < n && (text[at] == '+' || text[at] == '-'))
+            negativeExponent = text[at++] == '-';
+        if (at == n)
+            return QString();
+        qint64 exponent = 0;
+        for (; at < n; ++at) {
+            const char16_t c = text[at].unicode();
+            if (c < '0' || c > '9')
+                return QString();
+            exponent = std::min<qint64>(exponent * 10 + (c - '0'), 100000);
+        }
+        if (exponent > 4000)
+            return QString(); // beyond every engine's numbers: not written out in digits
+        pointAt += negativeExponent ? -exponent : exponent;
+    }
+    if (pointAt < 0) {
+        digits.prepend(QString(-pointAt, '0'));
+        pointAt = 0;
+    } else if (pointAt > digits.size()) {
+        digits.append(QString(pointAt - digits.size(), '0'));
+    }
+    QString whole = digits.left(pointAt);
+    QString fraction = digits.mid(pointAt);
+    qsizetype lead = 0;
+    while (lead < whole.size() - 1 && whole[lead] == '0')
+        ++lead;
+    whole.remove(0, lead);
+    if (whole.isEmpty())
+        whole = "0";
+    while (fraction.endsWith('0'))
+        fraction.chop(1);
+    const bool zero = whole == "0" && fraction.isEmpty();
+    QString plain = negative && !zero ? "-" + whole : whole;
+    if (!fraction.isEmpty())
+        plain += '.' + fraction;
+    return plain;
+}
+
+QString DecimalWithScale(const QString& plain, int maxScale) {
+    const int scale = std::max(4, maxScale);
+    const bool negative = plain.startsWith('-');
+    const QString unsignedText = negative ? plain.mid(1) : plain;
+    const qsizetype point = unsignedText.indexOf('.');
+    QString whole = point < 0 ? unsignedText : unsignedText.left(point);
+    QString fraction = point < 0 ? QString() : unsignedText.mid(point + 1);
+    if (fraction.size() > scale) {
+        const bool up = fraction[scale] >= '5';
+        fraction.truncate(scale);
+        if (up) {
+            // Carry through the fraction into the whole part.
+            QString all = whole + fraction;
+            qsizetype i = all.size() - 1;
+            for (; i >= 0 && all[i] == '9'; --i)
+                all[i] = '0';
+            if (i < 0)
+                all.prepend('1');
+            else
+                all[i] = QChar(all[i].unicode() + 1);
+            whole = all.left(all.size() - scale);
+            fraction = all.right(scale);
+        }
+        while (fraction.size() > 4 && fraction.endsWith('0'))
+            fraction.chop(1);
+    }
+    if (fraction.size() < 4)
+        fraction += QString(4 - fraction.size(), '0');
+    const auto allZero = [](const QString& digits) {
+        return std::all_of(digits.begin(), digits.end(), [](QChar c) { return c == '0'; });
+    };
+    const bool zero = allZero(whole) && allZero(fraction);
+    return (negative && !zero ? "-" : "") + whole + '.' + fraction;
 }
 
 QString EscapeQuotes(const QString& text) {

@@ -7,6 +7,18 @@
 // "0.0000" with '.' as the decimal point whatever the regional separator: 1234.5 gives 1234.5000.
 QString FormatDecimal(double number);
 
+// The shortest text that reads back as the same number ("1.2345e-05", "0.1"); "." always.
+QString ShortestNumberText(double number);
+
+// A number text ("-12.50", "1.2345e-05", "+.5") as plain decimal digits without exponent, leading or
+// trailing zeros ("-12.5", "0.000012345", "0.5"); empty when the text is no number.
+QString PlainDecimalText(QStringView text);
+
+// A plain decimal text with at least four fraction digits and at most maxScale (never fewer than four),
+// rounded half away from zero where digits go: "1.234567" gives 1.2346 (maxScale 4) or 1.234567 (6 or
+// more); "7" gives 7.0000.
+QString DecimalWithScale(const QString& plain, int maxScale);
+
 // Doubles every apostrophe so the text stays one apostrophe-quoted SQL literal. Double quotes are left
 // alone: inside such a literal they are ordinary characters.
 QString EscapeQuotes(const QString& text);

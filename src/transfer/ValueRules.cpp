@@ -3,10 +3,11 @@
 #include "platform/IsoText.h"
 
 #include <QDate>
-#include <QRegularExpression>
 #include <cmath>
+#include <limits>
 
 #include "platform/DateTime.h"
+#include "platform/Regional.h"
 #include "platform/TextFile.h"
 #include "transfer/ValueFormat.h"
 
@@ -163,6 +164,68 @@ QString CutToSize(const TColumnDesc& dest, const QString& text) {
     return text.left(end);
 }
 
+namespace {
+
+bool IsApproximate(TFieldType type) {
+    return type == TFieldType::ftFloat;
+}
+
+// The source value's own digits as a plain decimal text; empty when it has none to give (not a finite
+// number). An exact number or a text is taken digit by digit as the engine gave it; an approximate one
+// as the shortest text of its double.
+QString ExactDigits(const TValueSource& source) {
+    if (!IsApproximate(source.Type())) {
+        const QString plain = PlainDecimalText(QStringView(source.Raw()).trimmed());
+        if (!plain.isEmpty())
+            return plain;
+    }
+    const double number = source.Number();
+    return std::isfinite(number) ? PlainDecimalText(ShortestNumberText(number)) : QString();
+}
+
+qsizetype FractionDigits(const QString& plain) {
+    const qsizetype point = plain.indexOf('.');
+    return point < 0 ? 0 : plain.size() - point - 1;
+}
+
+} // namespace
+
+QString DecimalValueText(const TColumnDesc& dest, const TValueSource& source) {
+    const QString plain = ExactDigits(source);
+    if (plain.isEmpty())
+        return FormatDecimal(source.Number()); // not a finite number: refused as a literal later
+    if (FractionDigits(plain) <= 4)
+        return DecimalWithScale(plain, 4);
+    if (IsApproximate(dest.Type))
+        return ShortestNumberText(plain.toDouble());
+    // A scale of 0 is also what a driver reports that does not know it (SQLite's): the engine rounds
+    // the digits past a scale it holds.
+    return DecimalWithScale(plain, dest.Scale > 0 ? dest.Scale : std::numeric_limits<int>::max());
+}
+
+QString LocaleFreeText(const TValueSource& source) {
+    const TFieldType type = source.Type();
+    switch (type) {
+    case TFieldType::ftFloat:
+        return source.Raw().isEmpty() ? QString() : FormatPlainFloat(source.Number());
+    case TFieldType::ftCurrency:
+    case TFieldType::ftBCD: {
+        const QString plain = PlainDecimalText(QStringView(source.Raw()).trimmed());
+        return plain.isEmpty() ? source.Text() : plain;
+    }
+    case TFieldType::ftDate:
+    case TFieldType::ftTime:
+    case TFieldType::ftDateTime:
+    case TFieldType::ftTimeStamp:
+        if (source.Raw().isEmpty())
+            return QString();
+        return IsoValueText(type == TFieldType::ftTimeStamp ? TFieldType::ftDateTime : type,
+                            source.DateTime(), source.Raw());
+    default:
+        return source.Text();
+    }
+}
+
 // A time or time stamp from a source the engine gave in ISO form (a time, a date, a time stamp, or a text
 // that holds one); any other text passes as it stands, quoted.
 static QString TimeLikeText(TFieldType destType, const TValueSource& source) {
@@ -180,12 +243,12 @@ QString PlainValueText(const TColumnDesc& dest, const TValueSource& source) {
             return RoundToWhole(source.Number());
         if (from == TValueClass::Boolean)
             return source.Boolean() ? "1" : "0";
-        return source.Text();
+        return LocaleFreeText(source);
     }
     case TValueClass::Boolean:
         return source.Boolean() ? "1" : "0";
     case TValueClass::Decimal:
-        return FormatDecimal(source.Number());
+        return DecimalValueText(dest, source);
     case TValueClass::Date:
         return DateValueText(dest.Type, source.DateTime(), source.Raw());
     case TValueClass::Time:
@@ -193,7 +256,7 @@ QString PlainValueText(const TColumnDesc& dest, const TValueSource& source) {
     default:
         if (dest.Type == TFieldType::ftTimeStamp)
             return TimeLikeText(dest.Type, source);
-        return CutToSize(dest, source.Text());
+        return CutToSize(dest, LocaleFreeText(source));
     }
 }
 
@@ -259,6 +322,18 @@ bool IsNumberText(const QString& text) {
 
 namespace {
 
+// ([0-9A-Fa-f]{2})*, by hand: a pattern matcher gives up on the text of a large binary.
+bool IsHexText(const QString& text) {
+    if (text.size() % 2 != 0)
+        return false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
+            return false;
+    }
+    return true;
+}
+
 // [+-]?[0-9]+, true or false in any case
 bool IsFlagText(const QString& text) {
     if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
@@ -283,11 +358,18 @@ QString UnquotedRefusal(const TColumnDesc& dest, const QString& text) {
 }
 
 TStatementValue QuotedValue(const QString& text, const TDialect& dialect) {
-    if (dialect.Backslashes == TBackslashes::Unknown) {
-        // An escape string reads the same whether or not the server takes backslashes as escapes.
+    // A statement is kept (FailedData.sql, the export, the logs) and may be replayed on a server whose
+    // backslash setting differs from the one it was written for: a text holding a backslash takes a form
+    // every setting reads alike.
+    const bool anySetting =
+        dialect.Engine == TEngineKind::PostgreSQL || dialect.Backslashes == TBackslashes::Unknown;
+    const bool mariaLiteral =
+        dialect.Engine == TEngineKind::MariaDB && dialect.Backslashes == TBackslashes::Literal;
+    if ((anySetting || mariaLiteral) && text.contains('\\')) {
         const QString trimmed = TrimControl(text);
-        if (trimmed.contains('\\'))
-            return {"E'" + EscapeLiteral(trimmed, dialect.Backslashes) + "'", 0, {}};
+        if (mariaLiteral) // MariaDB has no escape string; its text literal in hexadecimal reads alike
+            return {"_utf8mb4 X'" + QString::fromLatin1(trimmed.toUtf8().toHex().toUpper()) + "'", 0, {}};
+        return {"E'" + EscapeLiteral(trimmed, TBackslashes::Escape) + "'", 0, {}};
     }
     return {EscapeLiteral(text, dialect.Backslashes), 1, {}};
 }
@@ -313,8 +395,7 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
     if (trimmed.isEmpty())
         return {valueText, 0, {}}; // NULL
     if (IsBinary(dest.Type)) {
-        static const QRegularExpression hexDigits("^([0-9A-Fa-f]{2})*$");
-        if (hexText && !hexDigits.match(trimmed).hasMatch())
+        if (hexText && !IsHexText(trimmed))
             return Refused(valueText, dialect, "is not a binary value");
         const QString hex = hexText ? trimmed : QString::fromLatin1(trimmed.toUtf8().toHex().toUpper());
         return {BinaryLiteral(hex, dialect.Engine), 0, {}};

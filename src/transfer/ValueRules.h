@@ -20,6 +20,7 @@ struct TColumnDesc {
     TFieldType Type = TFieldType::ftUnknown;
     int Size = 0;
     bool Unbounded = false; // the driver's size is no real length (a varchar without one): never cut
+    int Scale = -1;         // fraction digits an exact number column declares; -1 (or 0) where unknown
 };
 
 // The readings of a source column's current value.
@@ -51,6 +52,15 @@ private:
 
 // The value text of a plain mapping line, by the destination's class.
 QString PlainValueText(const TColumnDesc& dest, const TValueSource& source);
+
+// A decimal destination's value text: today's "0.0000" form while it holds the value exactly; more digits
+// where the value has them, as the shortest text that reads back as the same number for an approximate
+// column (float, real, double), up to the declared scale for an exact one (numeric, decimal).
+QString DecimalValueText(const TColumnDesc& dest, const TValueSource& source);
+
+// The source's value as text that reads alike on every desktop: dates and times in the ISO forms the
+// date columns get, numbers with "."; any other value as its text. Empty for NULL.
+QString LocaleFreeText(const TValueSource& source);
 
 // The input text a translation receives for a destination.
 QString TranslationInputText(const TColumnDesc& dest, const TValueSource& source);

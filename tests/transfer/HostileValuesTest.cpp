@@ -52,8 +52,15 @@ const struct {
     const char* type;
     const char* translation;
 } Destinations[] = {
-    {"HT", "%1", ""},        {"HI", "integer", ""}, {"HL", "bigint", ""},     {"HD", "decimal(12,4)", "ECHO"},
-    {"HDT", "date", "ECHO"}, {"HB", "%2", ""},      {"HC", "varchar(5)", ""}, {"HG", "%1", "GEN_ID"},
+    {"HT", "%1", ""},
+    {"HI", "integer", ""},
+    {"HL", "bigint", ""},
+    {"HD", "decimal(12,4)", "ECHO"},
+    {"HDT", "date", "ECHO"},
+    {"HB", "%2", ""},
+    {"HC", "varchar(5)", ""},
+    {"HG", "%1", "GEN_ID"},
+    {"HN", "decimal(12,4)", ""}, // a text that is no number fails before a statement is composed
 };
 
 QString FirstCharacters(const QString& text, int n) {
@@ -104,7 +111,7 @@ public:
         dest->ExecDirect("delete from HDATES");
     }
     // Runs the export file with the engine's own client, going on after each failing statement.
-    void Replay(const QString& file) {
+    void Replay(const QString& file, const QString& backslashes = {}) {
         QProcess client;
         client.setStandardInputFile(file);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -115,7 +122,8 @@ public:
             break;
         case TEngine::PostgreSQL:
             env.insert("PGOPTIONS", "-c search_path=" + QueryRows("DBDest", "show search_path").value(0) +
-                                        " -c standard_conforming_strings=" + GetParam().backslashes);
+                                        " -c standard_conforming_strings=" +
+                                        (backslashes.isEmpty() ? GetParam().backslashes : backslashes));
             client.setProcessEnvironment(env);
             client.start("psql", {"-X", "-q", "-h", "127.0.0.1", "-p", env.value("KELVO_PG_PORT"), "-U",
                                   env.value("KELVO_PG_USER"), "-d", env.value("KELVO_PG_DB")});
@@ -161,7 +169,7 @@ TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
         const QString type = QString(d.type)
                                  .replace("%1", engine.bareVarchar)
                                  .replace("%2", Engines::Type(engine.engine, "blob"));
-        const QString extra = QString(d.table) == "HT" ? ", W varchar(200)" : "";
+        const QString extra = QString(d.table) == "HT" || QString(d.table) == "HN" ? ", W varchar(200)" : "";
         for (TDatabase* db : {source.get(), dest.get()}) // the export takes the structure from the source
             db->ExecDirect(QString("create table %1 (ID integer, V %2%3)").arg(d.table, type, extra));
         flows << QString("F_") + d.table;
@@ -230,6 +238,7 @@ TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
     const int fortyTwo = int(Values.indexOf("42")) + 1;
     for (const char* table : {"HI", "HL", "HD"})
         EXPECT_EQ(direct[table], QStringList{QString("%1|42").arg(fortyTwo)}) << table;
+    EXPECT_EQ(direct["HN"], QStringList{QString("%1|42|%2").arg(fortyTwo).arg(Trailer)});
     ASSERT_EQ(direct["HB"].size(), Values.size()) << direct["HB"].join("\n").toStdString();
     EXPECT_EQ(direct["HB"][7], "8|" + QString("1); drop table VICTIM; --").toUtf8().toHex().toUpper());
     if (!engine.looseTypes) {
@@ -242,9 +251,17 @@ TEST_P(HostileValues, ArriveWholeOrFailWithoutRunningAsSql) {
     // A refused value is kept quoted in the failed statements, never sent.
     const QString failed = QString::fromUtf8(dir.ReadFile("FailedData.sql"));
     EXPECT_TRUE(failed.contains("(8, '1); drop table VICTIM; --')")) << failed.toStdString();
-    EXPECT_TRUE(failed.contains(engine.escapes ? "(4, '\\\\''')" : "(4, '\\''')")) << failed.toStdString();
-    for (const char* table : {"Insert into HI ", "Insert into HL ", "Insert into HD "})
+    const char* kept = engine.engine == TEngine::PostgreSQL ? "(4, E'\\\\''')"
+                       : engine.escapes                     ? "(4, '\\\\''')"
+                                                            : "(4, '\\''')";
+    EXPECT_TRUE(failed.contains(kept)) << failed.toStdString();
+    for (const char* table : {"Insert into HI ", "Insert into HL ", "Insert into HD ", "Insert into HN "})
         EXPECT_EQ(firstExport.count(table), 1) << table;
+    // Every kept statement replays as data under either backslash setting.
+    for (const char* backslashes : {"on", "off"}) {
+        Replay(dir.FilePath("FailedData.sql"), *engine.backslashes ? backslashes : "");
+        EXPECT_EQ(QueryRows("DBDest", "select X from VICTIM"), QStringList{"1"}) << backslashes;
+    }
     ResetRegionalLocaleForTests();
 }
 

@@ -72,6 +72,55 @@ TEST(ValueRules, BooleanAndDecimalDestinations) {
     EXPECT_EQ(TranslationInputText({"S", TFieldType::ftString, 5}, Decimal(12.5)), "12.5");
 }
 
+TValue Raw(TFieldType type, const QString& raw, double number = 0) {
+    TValue s;
+    s.type = type;
+    s.raw = raw;
+    s.number = number;
+    s.text = "regional " + raw; // never what a statement gets
+    return s;
+}
+
+TEST(ValueRules, NumbersKeepEveryDigitTheDestinationHoldsAndNoValueTakesTheLocale) {
+    using enum TFieldType;
+    const TColumnDesc dec6{"D", ftBCD, 18, false, 6}, dec2{"D", ftBCD, 12, false, 2}, decAny{"D", ftBCD, 0},
+        dbl{"F", ftFloat, 0}, text{"T", ftString, 40};
+    const struct {
+        TColumnDesc dest;
+        TValue source;
+        QString expected;
+    } cases[] = {
+        {dec6, Raw(ftBCD, "1.234567"), "1.234567"},
+        {dec6, Raw(ftBCD, "0.000049"), "0.000049"},
+        {dec6, Raw(ftBCD, "1234.5"), "1234.5000"}, // exact in today's form: kept
+        {dec6, Raw(ftFloat, "1.2345000000000001e-05", 1.2345e-05), "0.000012"},
+        {dec6, Raw(ftBCD, "9.9999995"), "10.0000"},
+        {dec2, Raw(ftBCD, "1.234567"), "1.2346"}, // never fewer than four decimals
+        {dec2, Raw(ftBCD, "-0.00001"), "0.0000"},
+        {decAny, Raw(ftBCD, "1.23456789012"), "1.23456789012"},
+        {decAny, Raw(ftLargeint, "9007199254740993"), "9007199254740993.0000"}, // beyond a double
+        {decAny, Raw(ftString, " 4.9e-05 "), "0.000049"},
+        {dbl, Raw(ftFloat, "1.2345e-05", 1.2345e-05), "1.2345e-05"},
+        {dbl, Raw(ftFloat, "0.1", 0.1), "0.1000"},
+        {dbl, Raw(ftFloat, "1e20", 1e20), "100000000000000000000.0000"},
+        {dbl, Raw(ftBCD, "3.14159265358979"), "3.14159265358979"},
+        {text, Raw(ftFloat, "1234.56", 1234.56), "1234.56"},
+        {text, Raw(ftFloat, "1.2345e-05", 1.2345e-05), "0.000012345"},
+        {text, Raw(ftFloat, "1.5e-07", 1.5e-07), "1.5E-7"},
+        {text, Raw(ftBCD, "1234.5600"), "1234.56"},
+        {text, Raw(ftDate, "2024-03-01", 45352), "2024-03-01"},
+        {text, Raw(ftDateTime, "2024-03-01 13:45:10", 45352.5730324), "2024-03-01T13:45:10"},
+        {text, Raw(ftTime, "13:45:10"), "13:45:10"},
+        {text, Raw(ftDateTime, ""), ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlainValueText(c.dest, c.source), c.expected) << c.source.raw.toStdString();
+    // Translations still look decimals up in the "0.0000" form.
+    EXPECT_EQ(TranslationInputText(dec6, Raw(ftBCD, "1.234567", 1.234567)), "1.2346");
+    for (const char* noNumber : {"", "-", ".", "1e", "1,5", "0x10", "1.2.3"})
+        EXPECT_EQ(PlainDecimalText(QString(noNumber)), "") << noNumber;
+}
+
 TEST(ValueRules, DatesOutsideTheBoundsFoldIntoTheTwentiethCentury) {
     const TColumnDesc dateDest{"D", TFieldType::ftDateTime, 0};
     auto at = [](QDate d, QTime t = QTime(0, 0)) {
@@ -131,6 +180,8 @@ TEST(ValueRules, EachDialectQuotesChecksAndWritesBytesItsOwnWay) {
     const TDialect maria{TEngineKind::MariaDB, TBackslashes::Escape};
     const TDialect pgExport{TEngineKind::PostgreSQL, TBackslashes::Unknown};
     const TDialect mssql{TEngineKind::SqlServer, TBackslashes::Literal};
+    const TDialect pgOn{TEngineKind::PostgreSQL, TBackslashes::Literal};
+    const TDialect mariaNoEscapes{TEngineKind::MariaDB, TBackslashes::Literal};
     const TColumnDesc text{"T", TFieldType::ftString, 20}, integer{"I", TFieldType::ftInteger, 0},
         big{"L", TFieldType::ftLargeint, 0}, dec{"D", TFieldType::ftBCD, 12},
         flag{"B", TFieldType::ftBoolean, 0}, blob{"X", TFieldType::ftBlob, 0},
@@ -148,6 +199,9 @@ TEST(ValueRules, EachDialectQuotesChecksAndWritesBytesItsOwnWay) {
         {text, "a\\'b", maria, false, "a\\\\''b", 1, ""},
         {text, " a\\ ", pgExport, false, "E'a\\\\'", 0, ""}, // read alike under either setting
         {text, "O'Neil", pgExport, false, "O''Neil", 1, ""},
+        {text, "a\\", pgOn, false, "E'a\\\\'", 0, ""}, // a replay under standard_conforming_strings=off
+        {text, "a\\", mariaNoEscapes, false, "_utf8mb4 X'615C'", 0, ""},
+        {blob, QString(200000, 'F'), plain, true, "X'" + QString(200000, 'F') + "'", 0, ""},
         {text, QString("a") + QChar(0) + "b", plain, false, QString("a") + QChar(0) + "b", 1,
          "holds a NUL character, which no statement can carry"},
         {integer, " -17 ", plain, false, " -17 ", 0, ""},
