@@ -475,7 +475,9 @@ EDatabaseError TDatabase::StatementError(void* stmt, short rc, const char* actio
     const QString end = WaitEndText(wait);
     if (!end.isEmpty())
         text = end + '\n' + text;
-    return EDatabaseError(text, lost_ || wait.SocketsShut);
+    EDatabaseError error(text, lost_ || wait.SocketsShut);
+    error.Canceled = wait.End == TWaitEnd::Cancelled;
+    return error;
 }
 
 TWaitResult TDatabase::ExecAndMoveOn(void* stmt, const QString& text, short& moved) {

@@ -19,7 +19,15 @@ public:
         : EKelvoError(std::move(message)), ConnectionLost(connectionLost) {}
     // The connection broke: the statement's fate is unknown and the connection needs reopening.
     bool ConnectionLost = false;
+    // The operator cancelled the wait: nothing failed, the run ends as cancelled.
+    bool Canceled = false;
 };
+
+// Whether error is the end of a wait that the operator cancelled.
+inline bool IsOperatorCancel(const std::exception& error) {
+    const auto* database = dynamic_cast<const EDatabaseError*>(&error);
+    return database && database->Canceled;
+}
 
 enum class TFieldType {
     ftUnknown,

@@ -1,8 +1,6 @@
 #include "transfer/FlowOrder.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <sys/stat.h>
 
 #include "flows/FlowFile.h"
 #include "platform/IniFile.h"
@@ -13,28 +11,21 @@ void TFlowOrder::Read(const QString& name, TEntry& entry) {
     const timespec readStart = WallClockNow();
     const QString path = FlowTransferPath(name);
     entry.path = QFile::encodeName(ResolvePath(path));
+    entry.ticket =
+        WatchPath(entry.path, TPathChanges::Content); // before reading: a change meanwhile spoils it
     entry.stamp = FileStampOf(entry.path);
     entry.keys.clear();
     for (const QString& key : IniReadSectionKeys(path, "DEPENDENT", TKeyBudget::Whole))
         entry.keys << key.toCaseFolded();
-    entry.stale = false;
     entry.settled = StampSettled(entry.stamp, readStart);
     ++reads_;
 }
 
-TFlowOrder::TEntry& TFlowOrder::Entry(const QString& name) {
-    const QString folded = name.toCaseFolded();
-    auto it = entries_.find(folded);
-    if (it == entries_.end()) {
-        it = entries_.insert(folded, TEntry());
-        Read(name, *it);
-    }
-    return *it;
-}
-
 bool TFlowOrder::Current(const TEntry& entry) const {
     // A missing file may appear under any spelling, so it is looked for again.
-    return entry.settled && entry.stamp.exists && FileStampOf(entry.path) == entry.stamp;
+    if (!entry.stamp.exists)
+        return false;
+    return PathUnchanged(entry.ticket) || (entry.settled && FileStampOf(entry.path) == entry.stamp);
 }
 
 bool TFlowOrder::Eligible(const TEntry& entry) const {
@@ -59,27 +50,21 @@ void TFlowOrder::SyncDone(const QStringList& doneFlows) {
 
 bool TFlowOrder::NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next) {
     SyncDone(doneFlows);
-    const QByteArray folder = QFile::encodeName(ResolvePath(ProgramDir() + "Files"));
-    const TFileStamp folderStamp = FileStampOf(folder);
-    if (folder != folder_ || !(folderStamp == folderStamp_)) {
-        for (TEntry& entry : entries_)
-            entry.stale = entry.stale || !Current(entry);
-        folder_ = folder;
-        folderStamp_ = folderStamp;
-    }
+    // A flow that waits is checked too: an edit that drops one of its dependencies lets it run.
+    const TPathCheckMoment oneMoment;
     for (const QString& name : flowNames) {
-        if (done_.contains(name.toCaseFolded()))
+        const QString folded = name.toCaseFolded();
+        if (done_.contains(folded))
             continue;
-        TEntry& entry = Entry(name);
-        if (entry.stale)
-            Read(name, entry);
-        if (!Eligible(entry))
-            continue;
-        if (!Current(entry)) {
-            Read(name, entry);
-            if (!Eligible(entry))
-                continue;
+        auto it = entries_.find(folded);
+        if (it == entries_.end()) {
+            it = entries_.insert(folded, TEntry());
+            Read(name, *it);
+        } else if (!Current(*it)) {
+            Read(name, *it);
         }
+        if (!Eligible(*it))
+            continue;
         next = name;
         return true;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileStamp.h"
+#include "platform/PathWatch.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,11 +10,9 @@
 #include <sys/types.h>
 #include <time.h>
 
-// Chooses the flows of one run in dependency order. Each flow file's [DEPENDENT] keys are read once
-// and kept with what a stat tells about the file; before a flow is answered its file is checked again
-// (and read again when it changed), so a file changed during the run counts when its flow starts.
-// A changed Files folder (a file written through a rename, as the wizard writes) has every kept file
-// checked at the next search.
+// Chooses the flows of one run in dependency order. Each flow file's [DEPENDENT] keys are read once and
+// kept with a watch on the file; at every search each flow still to run is checked against its watch
+// (the kernel is asked once per search) and read again when its file changed, by rename or in place.
 class TFlowOrder {
 public:
     // The first flow in list order that has not run and whose dependencies all have.
@@ -25,13 +24,12 @@ public:
 private:
     struct TEntry {
         QByteArray path; // resolved, native
-        TFileStamp stamp;
+        TPathTicket ticket;
+        TFileStamp stamp;     // for file systems the kernel does not report on
         bool settled = false; // the stamp proves "unchanged since read"
-        bool stale = false;   // to be read again at its next use
         QStringList keys;     // case-folded
     };
 
-    TEntry& Entry(const QString& name);
     void Read(const QString& name, TEntry& entry);
     bool Current(const TEntry& entry) const;
     bool Eligible(const TEntry& entry) const;
@@ -40,7 +38,5 @@ private:
     QHash<QString, TEntry> entries_; // by case-folded flow name
     QSet<QString> done_;             // case-folded
     QStringList doneSource_;
-    QByteArray folder_;
-    TFileStamp folderStamp_;
     int reads_ = 0;
 };

@@ -250,6 +250,8 @@ TRowResult TRecordCopy::CopyRow() {
                 .arg(RowsRead)
                 .arg(flow_.Name));
     } catch (const std::exception& error) {
+        if (IsOperatorCancel(error))
+            throw; // the row is neither copied nor failed: the run ends as cancelled
         HandleInsertError(ErrorMessage(error), result);
     }
     q_.QS.Next();

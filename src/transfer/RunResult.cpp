@@ -14,6 +14,11 @@ QString Troubles(const TRunResult& r) {
     QString text;
     if (r.Failed() > 0)
         text += QString(" %1 of %2 rows failed, see FailedData.sql.").arg(r.Failed()).arg(r.Read());
+    if (r.CanceledRecord > 0 && !r.Flows.empty())
+        text += QString(" Record %1 of flow %2 was not copied: the run was cancelled while its statement "
+                        "waited.")
+                    .arg(r.CanceledRecord)
+                    .arg(r.Flows.back().Name);
     if (r.ScriptErrors() > 0)
         text += QString(" %1 script statements failed or did not run, see the script logs.")
                     .arg(r.ScriptErrors());

@@ -32,6 +32,8 @@ struct TRunResult {
     QString ExportFile;
     int FlowsRequested = 0;
     QStringList NotRun; // requested flows never run (their dependencies did not run before them)
+    // The record of the last flow whose statement the operator cancelled: neither copied nor failed.
+    int CanceledRecord = 0;
     std::vector<TFlowResult> Flows;
 
     int FlowsDone() const;

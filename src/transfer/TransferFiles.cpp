@@ -100,6 +100,11 @@ bool RunTransferScript(const QString& databaseName, const QString& path, TLangQu
             QCoreApplication::processEvents();
         } catch (const std::exception& error) {
             log << ErrorMessage(error);
+            if (IsOperatorCancel(error)) {
+                log << "Canceled by the user; the statements after this one did not run.";
+                WriteTextLines(path + ".log", log);
+                throw;
+            }
             if (failed)
                 ++*failed;
         }

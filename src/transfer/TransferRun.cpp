@@ -156,6 +156,7 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
         q_.QT.SetScriptFile(ExportFile);
     }
     canceled_ = false;
+    inRow_ = false;
     runStart_ = Now();
     estimateTime_ = runStart_;
     AppendLogLine(LogFile(),
@@ -195,6 +196,11 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
                 result_.NotRun << flow;
         AppendLogLine(LogFile(), "Run ended: " + RunOutcomeText(result_));
     } catch (const std::exception& error) {
+        if (canceled_ || IsOperatorCancel(error)) {
+            // Whatever waited when the operator cancelled, the run ends as cancelled, not by an error.
+            EndCancelled(flowNames, done);
+            return result_;
+        }
         result_.End = TRunEnd::EndedByError;
         result_.Message = ErrorMessage(error);
         // Told in Transfer.log as well, when it can still be written; the error itself goes on.
@@ -216,6 +222,21 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
             ShowError(RunOutcomeText(result_));
     }
     return result_;
+}
+
+void TTransferRun::EndCancelled(const QStringList& flowNames, const QStringList& done) {
+    result_.End = TRunEnd::Cancelled;
+    if (inRow_)
+        result_.CanceledRecord = copy_.RowsRead + 1;
+    inRow_ = false;
+    if (!result_.Flows.empty() && !result_.Flows.back().Ended) {
+        SyncFlow(result_.Flows.back());
+        LogFlowLine(" User canceled.", logStart_);
+    }
+    for (const QString& flow : flowNames)
+        if (!Holds(done, flow) && !Holds(result_.NotRun, flow))
+            result_.NotRun << flow;
+    AppendLogLine(LogFile(), "Run ended: " + RunOutcomeText(result_));
 }
 
 bool TTransferRun::RunFlow(const QString& name, int& done) {
@@ -266,8 +287,11 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
             LogFlowLine(" User canceled.", logStart);
             return false;
         }
-        if (CopyRowReopening(copy_, name, settings_.SourceDatabase, settings_.DestDatabase, canceled_) ==
-            TRowResult::Stop) {
+        inRow_ = true;
+        const TRowResult row =
+            CopyRowReopening(copy_, name, settings_.SourceDatabase, settings_.DestDatabase, canceled_);
+        inRow_ = false;
+        if (row == TRowResult::Stop) {
             SyncFlow(result_.Flows.back());
             result_.End = TRunEnd::StoppedAfterError;
             LogFlowLine(" Stopped after a failed record.", logStart);

@@ -64,6 +64,7 @@ private:
     bool RunFlow(const QString& name, int& done); // false: the run ends
     void SyncFlow(TFlowResult& flow) const;
     void LogFlowLine(const QString& state, double start);
+    void EndCancelled(const QStringList& flowNames, const QStringList& done);
     void LogScriptFailures(const QString& name, const std::vector<TScriptFailure>& failures);
 
     ITransferView& view_;
@@ -77,6 +78,7 @@ private:
     bool canceled_ = false;
     bool skipRequested_ = false;
     bool active_ = false;
+    bool inRow_ = false; // a row's statements are on their way
     double runStart_ = 0;
     double flowStart_ = 0;
     double estimateTime_ = 0;

@@ -137,6 +137,8 @@ QString TranslateValue(const QString& name, const QString& sourceValue, TLangQue
             return FormatDecimal(first.AsFloat());
         return first.AsString();
     } catch (const std::exception& error) {
+        if (IsOperatorCancel(error))
+            throw; // an empty value would be inserted for a lookup that never answered
         ShowMessage(statement + " (" + ErrorMessage(error) + ")");
         return QString();
     }

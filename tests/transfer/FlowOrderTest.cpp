@@ -26,6 +26,14 @@ TEST(FlowOrder, ReadsEachFileOnceAndSeesAChangedFileBeforeItsFlowStarts) {
     EXPECT_EQ(next, "A");
     done << next;
     EXPECT_FALSE(order.NextFlow({"A", "B", "C"}, done, next));
+
+    // A waiting flow whose file drops its dependency in place runs at the next search.
+    dir.WriteFile("Files/D.INI", "[DEPENDENT]\r\nE=E\r\n");
+    dir.WriteFile("Files/E.INI", "[DEPENDENT]\r\nD=D\r\n");
+    EXPECT_FALSE(order.NextFlow({"D", "E"}, done, next));
+    dir.WriteFile("Files/D.INI", "[DATA]\r\nNAME=D\r\n"); // rewritten in place
+    ASSERT_TRUE(order.NextFlow({"D", "E"}, done, next));
+    EXPECT_EQ(next, "D");
 }
 
 } // namespace

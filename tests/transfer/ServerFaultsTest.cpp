@@ -40,7 +40,8 @@ public:
 
     // Runs flow F through a real progress window; fault acts while row faultRow is inserted. Returns the
     // message of the error that ended the run, empty when it ended by itself.
-    QString Run(std::function<void(TFTransfer&)> fault) {
+    // atStart: fault acts when the run starts instead.
+    QString Run(std::function<void(TFTransfer&)> fault, bool atStart = false) {
         TRunSettings settings;
         settings.ContractFilter = [] { return QString("1"); };
         TRunOptions options;
@@ -52,6 +53,8 @@ public:
                 fault(*window);
         };
         QPointer<TFTransfer> guard(window);
+        if (atStart)
+            fault(*window);
         QString error;
         try {
             window->RunTransfer({"F"});
@@ -110,8 +113,8 @@ TEST_F(ServerFaults, ServerRestartedMidRunIsReopenedOnceAndTheRunGoesOn) {
     EXPECT_EQ(Failed(), std::set<int>{faultRow}); // the statement that met the broken connection
     EXPECT_EQ(CheckEveryReadRowKept(rowCount).size(), size_t(rowCount - 1));
     EXPECT_EQ(LogLines(), (QStringList{"Run Filter: 1 Export file: none", "F Transfered: 7 Failed: 1",
-                                     "Run ended: Data transfer ended with errors. 1 of 8 rows failed, see "
-                                     "FailedData.sql."}));
+                                       "Run ended: Data transfer ended with errors. 1 of 8 rows failed, see "
+                                       "FailedData.sql."}));
 }
 
 TEST_F(ServerFaults, ServerStoppedForGoodEndsTheRunNamingFlowAndRow) {
@@ -143,20 +146,123 @@ TEST_F(ServerFaults, PausedServerEndsTheStatementAfterTheLimitAndTheRunGoesOn) {
     CheckEveryReadRowKept(rowCount);
 }
 
-TEST_F(ServerFaults, CancelActsWhileTheProgramWaitsOnAPausedServer) {
+// Whatever statement waits when the operator cancels, the run ends as cancelled: no error, no question,
+// nothing inserted with an empty value, the row in flight neither copied nor failed.
+TEST_F(ServerFaults, CancelWhileAnyStatementWaitsEndsTheRunAsCancelled) {
     SetTimeLimits({1, 0}); // no statement limit: only Cancel can end the wait
-    const int pid = BackendPid();
-    EXPECT_EQ(Run([&](TFTransfer& window) {
-                  pg.Pause(pid);
-                  QTimer::singleShot(200, &window,
-                                     [&window] { window.findChild<QPushButton*>("BitBtn1")->click(); });
-              }),
-              "");
-    EXPECT_EQ(LogLines(), (QStringList{"Run Filter: 1 Export file: none", "F User canceled. Transfered: 2 Failed: 1",
-                                     "Run ended: Data transfer cancelled by the user. 1 of 3 rows failed, see "
-                                     "FailedData.sql."}));
-    pg.Resume(pid);
-    CheckEveryReadRowKept(faultRow);
+    ExecOn(TOwnPostgres::Dsn(), "create table LOCKED (ID integer); create table SRC_PG (ID integer); "
+                                "insert into SRC_PG values (1)");
+    const QString canceled = "Run ended: Data transfer cancelled by the user.";
+    const struct {
+        const char* waits;
+        QString source;  // a table, or a statement
+        QString trans;   // [TRANS] lines
+        QString script;  // F_dinit.txt
+        QString locked;  // the table another connection holds locked
+        bool pgSource;   // the source is the paused server too
+        int fromRow;     // the row whose insert pauses the server (0: none)
+        QStringList log; // Transfer.log without the run's first line and durations
+    } cases[] = {
+        {"count",
+         "LOCKED",
+         "",
+         "",
+         "LOCKED",
+         true,
+         0,
+         {"F User canceled. Transfered: 0 Failed: 0", canceled}},
+        {"source read",
+         "select ID, pg_sleep(30) as S from SRC_PG",
+         "",
+         "",
+         "",
+         true,
+         0,
+         {"F User canceled. Transfered: 0 Failed: 0", canceled}},
+        {"catalogue",
+         "SRC",
+         "",
+         "",
+         "SRC_D",
+         false,
+         0,
+         {"F User canceled. Transfered: 0 Failed: 0", canceled}},
+        {"script",
+         "SRC",
+         "",
+         "delete from LOCKED;\r\n",
+         "LOCKED",
+         false,
+         0,
+         {"F User canceled. Transfered: 0 Failed: 0", canceled}},
+        {"lookup",
+         "SRC",
+         "ID=REF\r\n",
+         "",
+         "LOCKED",
+         false,
+         0,
+         {"F User canceled. Transfered: 0 Failed: 0",
+          canceled +
+              " Record 1 of flow F was not copied: the run was cancelled while its statement waited."}},
+        {"insert",
+         "SRC",
+         "",
+         "",
+         "",
+         false,
+         faultRow,
+         {"F User canceled. Transfered: 2 Failed: 0",
+          canceled +
+              " Record 3 of flow F was not copied: the run was cancelled while its statement waited."}},
+    };
+    dir.WriteFile("Files/REF.ini", "[DATA]\r\nTYPE=R\r\n[TRANSLATIONS]\r\nV=select ID from LOCKED\r\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.waits);
+        ExecOn(TOwnPostgres::Dsn(), "delete from SRC_D");
+        for (const char* file :
+             {"Transfer.log", "FailedData.sql", "Files/F_dinit.txt", "Files/F_dinit.txt.log"})
+            QFile::remove(dir.FilePath(file));
+        const bool sql = c.source.startsWith("select");
+        dir.WriteFile("Files/F.INI",
+                      QString("[DATA]\r\nNAME=F\r\nSQL=%1\r\n[SOURCE]\r\nNAME=%2\r\n[TARGET]\r\n"
+                              "NAME=SRC_D\r\n[FIELDS]\r\nID=ID\r\n[TRANS]\r\n%3")
+                          .arg(sql ? "Y" : "N", c.source, c.trans)
+                          .toUtf8());
+        if (!c.script.isEmpty())
+            dir.WriteFile("Files/F_dinit.txt", c.script.toUtf8());
+        source.reset();
+        source = OpenTestDatabase(c.pgSource ? TOwnPostgres::Dsn() : "KelvoLite", "DBSource");
+        std::unique_ptr<TDatabase> locker;
+        if (!c.locked.isEmpty()) {
+            locker = OpenTestDatabase(TOwnPostgres::Dsn(), "Locker");
+            locker->ExecDirect("begin");
+            locker->ExecDirect("lock table " + c.locked + " in access exclusive mode");
+        }
+        const int pid = BackendPid();
+        TScriptedAnswerer strict; // a question or message would fail the test
+        EXPECT_EQ(Run(
+                      [&](TFTransfer& window) {
+                          if (c.fromRow)
+                              pg.Pause(pid);
+                          QTimer::singleShot(300, &window, [&window] {
+                              window.findChild<QPushButton*>("BitBtn1")->click();
+                          });
+                      },
+                      c.fromRow == 0),
+                  "");
+        pg.Resume(pid);
+        locker.reset();
+        QStringList log = LogLines();
+        log.removeFirst();
+        EXPECT_EQ(log, c.log);
+        EXPECT_EQ(dir.ReadFile("FailedData.sql"), "");
+        if (!c.script.isEmpty()) {
+            EXPECT_TRUE(dir.ReadFile("Files/F_dinit.txt.log").contains("Canceled by the user"));
+        }
+        const QStringList copied = QueryRows("DBDest", "select ID from SRC_D order by ID");
+        EXPECT_TRUE(copied.isEmpty() || c.fromRow) << copied.join(",").toStdString();
+    }
 }
 
 } // namespace
