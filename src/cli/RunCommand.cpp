@@ -113,8 +113,6 @@ int Run(const TRunCommandLine& line, const QString& index) {
     TRunResult result;
     try {
         result = run.RunTransfer(flows);
-        if (answerer.Stopped())
-            view.CountStoppedRow();
     } catch (const std::exception& error) {
         // Also an error before the run's first flow, which its result does not hold yet.
         result = run.Result();

@@ -129,6 +129,8 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         {"a dependency not run", false, {"--filter", "P-2024", "narocila"}, "", 1, "not run"},
         {"a script statement fails", false, {"--filter", "P-2024"}, "", 1, "script statements failed"},
         {"an error ends the run", false, {"--filter", "P-2024"}, "drop table NAROCILA", 3, "the run ended by an error"},
+        // The row that found the export file full was read and kept, and is counted so.
+        {"the export file is full", true, {"--filter", "P-2024", "--export", "/dev/full"}, "", 3, "KUPCI: error: read 1, copied 0, failed 1"},
         {"bad option", true, {"--filter", "x", "--nope"}, "", 2, "Unknown option 'nope'"},
         {"no filter", true, {"--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
         {"empty filter", true, {"--filter", "", "--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
