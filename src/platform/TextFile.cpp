@@ -89,10 +89,25 @@ TWriteFault& WriteFault() {
     return fault;
 }
 
+// Why a file cannot be read, checked before opening it: opening a pipe would wait for a writer.
+QString UnreadableReason(const QFileInfo& info) {
+    if (!info.exists())
+        return QString();
+    if (info.isDir())
+        return "it is a folder";
+    if (!info.isFile())
+        return "it is not a regular file";
+    if (!Readable(info))
+        return "no permission to read it";
+    return QString();
+}
+
 QByteArray ReadBytes(const QString& given, const QString& target) {
     QFile file(target);
     const QFileInfo info(target);
-    if (!info.isFile() || !Readable(info) || !file.open(QIODevice::ReadOnly))
+    if (const QString reason = UnreadableReason(info); !reason.isEmpty())
+        throw EKelvoError(QString("Cannot open file \"%1\": %2").arg(given, reason));
+    if (!info.exists() || !file.open(QIODevice::ReadOnly))
         throw EKelvoError(QString("Cannot open file \"%1\"").arg(given));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -163,6 +178,14 @@ QString ReadTextFile(const QString& path) {
 
 QStringList ReadTextLines(const QString& path) {
     return SplitTextLines(ReadTextFile(path));
+}
+
+void CheckTextFile(const QString& path) {
+    const QString target = ResolvePath(path);
+    if (!QFileInfo::exists(target))
+        return;
+    if (ReadTextFile(path).contains(QChar(0)))
+        throw EKelvoError(QString("The file \"%1\" is not a text file").arg(path));
 }
 
 void WriteTextFile(const QString& path, const QString& text) {

@@ -18,10 +18,14 @@ QStringList SplitTextLines(const QString& text);
 // Blanks and control characters off both ends, the trim of statement values and script lines.
 QString TrimControl(const QString& text);
 
-// The whole file. Raises "Cannot open file "<path>"" when it is missing or unreadable; a file without
-// any read permission counts as unreadable even for a user the system lets read anyway.
+// The whole file. Raises "Cannot open file "<path>"" when it is missing, with the reason after a colon
+// when it is unreadable; a file without any read permission counts as unreadable even for a user the
+// system lets read anyway.
 QString ReadTextFile(const QString& path);
 QStringList ReadTextLines(const QString& path);
+// Raises, with the reason, when path names a folder, a pipe or device, a file that cannot be read or
+// one holding NUL characters (no text file does); nothing when it names nothing.
+void CheckTextFile(const QString& path);
 
 // Replaces the whole file atomically (a temporary file beside it, then a rename), so an interrupted
 // write never leaves half a file. The folder must exist; it is never created. A missing folder, a

@@ -6,6 +6,7 @@
 #include <QToolBar>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
@@ -155,6 +156,61 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         const TChildResult run = Run(c.args, env);
         EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
         EXPECT_TRUE(run.Err.contains(c.err)) << run.Err.toStdString();
+    }
+}
+
+// A file of the program directory that is no readable text file stops kelvo-run before it connects:
+// its message names the file, the status is 2, nothing is written, and a pipe is never waited on.
+TEST_F(KelvoRun, ABadFileOfTheProgramDirectoryStopsTheStart) {
+    enum TKind { Binary, Folder, Pipe, Unreadable };
+    const struct {
+        const char* file;
+        TKind kind;
+        bool list;
+    } cases[] = {
+        {"Files/Flows.ini", Binary, false},
+        {"Files/Flows.ini", Binary, true},
+        {"Files/Flows.ini", Pipe, true},
+        {"Files/Flows.ini", Unreadable, false},
+        {"Files/KUPCI.INI", Pipe, false},
+        {"Files/NAROCILA.INI", Folder, true},
+        {"TransferSettings.ini", Unreadable, false},
+        {"TransferSettings.ini", Folder, false},
+        {"TransferSettings.ini", Pipe, false},
+        {"Files/REGIJA.ini", Binary, false},
+        {"KELVO.INI", Pipe, false},
+        {"Login.ini", Folder, false},
+        {"Files/KUPCI_dinit.txt", Binary, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.kind) + (c.list ? " --list" : ""));
+        LayOut(true);
+        const QString path = dir.FilePath(c.file);
+        QFile::remove(path);
+        if (c.kind == Binary)
+            dir.WriteFile(c.file, QByteArray("\x7f"
+                                             "ELF\0\0\x01[NAME]\r\n",
+                                             13));
+        if (c.kind == Folder)
+            QDir().mkpath(path);
+        if (c.kind == Pipe) {
+            ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        }
+        if (c.kind == Unreadable) {
+            dir.WriteFile(c.file, "[GENERAL]\r\nSCRIPTING=N\r\n");
+            // No read permission at all, which the program refuses also as root.
+            QFile::setPermissions(path, QFile::WriteOwner);
+        }
+        const TChildResult run =
+            Run(c.list ? QStringList{"--list"}
+                       : QStringList{"--filter", "P-2024", "--export", dir.FilePath("export.sql")});
+        EXPECT_EQ(run.Status, 2) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.contains("\"" + path + "\"")) << run.Err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
+        EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(path); // a pipe left there would hold up the next lay-out
+        QDir(path).removeRecursively();
     }
 }
 
