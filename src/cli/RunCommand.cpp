@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 #include "app/Data.h"
@@ -14,6 +15,7 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "platform/RunLock.h"
 #include "platform/TextFile.h"
 #include "support/ErrorHandler.h"
 #include "support/ListOrder.h"
@@ -79,6 +81,13 @@ int Run(const TRunCommandLine& line, const QString& index) {
         RequireFilter(line.Filter);
     } catch (const std::exception& error) {
         return Usage(ErrorMessage(error));
+    }
+    // Held until the run's last line is written; a second run in the same directory is refused.
+    std::optional<TRunLock> lock;
+    try {
+        lock.emplace(ProgramDir());
+    } catch (const std::exception& error) {
+        return StartError(error);
     }
     QStringList flows;
     try {

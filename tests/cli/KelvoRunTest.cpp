@@ -5,7 +5,9 @@
 #include <QTest>
 #include <QToolBar>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include "app/Data.h"
@@ -13,6 +15,7 @@
 #include "cli/Child.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
+#include "platform/RunLock.h"
 
 namespace {
 
@@ -212,6 +215,74 @@ TEST_F(KelvoRun, ABadFileOfTheProgramDirectoryStopsTheStart) {
         QFile::remove(path); // a pipe left there would hold up the next lay-out
         QDir(path).removeRecursively();
     }
+}
+
+// A run holds the program directory for its whole length: a second one, from kelvo-run or the window,
+// is refused and told who holds it; the text a dead holder left blocks nothing.
+TEST_F(KelvoRun, OneRunAtATimePerProgramDirectory) {
+    LayOut(true);
+    const QStringList args{"--filter", "P-2024", "--export", dir.FilePath("export.sql")};
+    {
+        const TRunLock held(dir.Path());
+        const QString holder = QString("process %1 (").arg(QCoreApplication::applicationPid());
+        const TChildResult refused = Run(args);
+        EXPECT_EQ(refused.Status, 2);
+        EXPECT_TRUE(refused.Err.contains(holder) && refused.Err.contains(", started "))
+            << refused.Err.toStdString();
+
+        std::unique_ptr<TD> data = std::make_unique<TD>();
+        D = data.get();
+        TFMain main;
+        FMain = &main;
+        main.show();
+        main.Filter->setText("P-2024");
+        TScriptedAnswerer answers;
+        answers.AnswerMessage(mrOk);
+        main.RunAll->trigger();
+        FMain = nullptr;
+        D = nullptr;
+        ASSERT_EQ(answers.Asked().size(), 1u);
+        EXPECT_EQ(answers.Asked()[0].type, mtError);
+        EXPECT_TRUE(answers.Asked()[0].text.contains(holder)) << answers.Asked()[0].text.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
+        EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+    }
+    dir.WriteFile("Transfer.lock", "process 999999 (kelvo-run), started 2020-01-01 00:00:00\n");
+    EXPECT_EQ(Run(args).Status, 0);
+}
+
+// A line appended while another program converts the Windows-1250 Transfer.log to UTF-8 (under the
+// file's lock, replacing the file) lands in the converted file instead of the replaced one.
+TEST_F(KelvoRun, AnAppendWaitsForAConversionOfTheFile) {
+    LayOut(true);
+    dir.WriteFile("Transfer.log", "\xC8"
+                                  "as 1250\r\n");
+    const QString log = dir.FilePath("Transfer.log");
+    const int held = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const TChildResult run = Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql")},
+                                 QProcessEnvironment::systemEnvironment(), [&](QProcess& child) {
+                                     // Converted once the child waits for the lock (/proc/locks shows it
+                                     // waiting).
+                                     const QRegularExpression waiting(
+                                         QString("-> FLOCK +ADVISORY +WRITE +%1 ").arg(child.processId()));
+                                     QElapsedTimer waited;
+                                     waited.start();
+                                     while (!QString::fromLatin1(ReadAll("/proc/locks")).contains(waiting) &&
+                                            waited.elapsed() < 60000)
+                                         child.waitForFinished(20);
+                                     dir.WriteFile("Transfer.log.new", "\xC4\x8C"
+                                                                       "as 1250\r\n");
+                                     ::rename(QFile::encodeName(dir.FilePath("Transfer.log.new")).constData(),
+                                              QFile::encodeName(log).constData());
+                                     ::close(held);
+                                 });
+    EXPECT_EQ(run.Status, 0) << run.Err.toStdString();
+    const QString text = QString::fromUtf8(dir.ReadFile("Transfer.log"));
+    EXPECT_TRUE(text.contains(QRegularExpression("^\u010Cas 1250\r\nRun [^\r\n]*\r\nKUPCI Transfered: 5 ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith("Run ended: Data transfer succeded.\r\n")) << text.toStdString();
 }
 
 // A run long enough to be interrupted: the demo's customers many times over.
