@@ -264,7 +264,7 @@ void AppendTextLines(const QString& path, const QStringList& lines) {
         }
         struct stat st;
         const qint64 oldSize = ::fstat(file.fd, &st) == 0 ? qint64(st.st_size) : -1;
-        bool knownUtf8 = oldSize == 0 || KnownUtf8Sizes().value(target, -1) == oldSize;
+        bool knownUtf8 = oldSize == 0 || (oldSize > 0 && KnownUtf8Sizes().value(target, -1) == oldSize);
         if (!knownUtf8 && !IsAscii(bytes)) {
             const QByteArray old = ReadBytes(path, target);
             QString oldText;
