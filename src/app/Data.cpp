@@ -37,31 +37,24 @@ QString TD::SettingsFile() {
     return ProgramDir() + "TransferSettings.ini";
 }
 
-namespace {
-
-// A settings value, or its default when the file cannot be read; the operator is told once which file
-// and why. Scripting mode, the default, writes to a file and touches no database.
-QString SettingsValue(const QString& key, const QString& def, bool& told) {
-    try {
-        return IniReadString(TD::SettingsFile(), "GENERAL", key, def);
-    } catch (const std::exception& error) {
-        if (!told)
-            ShowMessage(ErrorMessage(error) + "\n\nThe settings of " + TD::SettingsFile() +
-                        " cannot be read: scripting mode is used and no date format is sent.");
-        told = true;
-        return def;
-    }
-}
-
-} // namespace
-
 void TD::ConnectionSequence() {
-    bool told = false;
-    Scripting = SettingsValue("SCRIPTING", "Y", told) == "Y";
-    if (!told) {
-        if (const QString problems = ReadTimeLimits(SettingsFile()); !problems.isEmpty())
-            ShowMessage(problems);
+    FlowsIni = FlowIndexPath();
+    QString scripting, limitProblems, dateFormat;
+    try {
+        scripting = IniReadString(SettingsFile(), "GENERAL", "SCRIPTING", "Y");
+        limitProblems = ReadTimeLimits(SettingsFile());
+        dateFormat = IniReadString(SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", "");
+    } catch (const std::exception& error) {
+        // Guessing the mode could send to the destination what was meant for a file, or the reverse.
+        ShowMessage(ErrorMessage(error) + "\n\nThe settings of " + SettingsFile() +
+                    " cannot be read, so the program cannot tell whether to write an export file or to "
+                    "execute the statements on the destination. Correct or remove the file and start again.");
+        TerminateRequested = true;
+        return;
     }
+    Scripting = scripting == "Y";
+    if (!limitProblems.isEmpty())
+        ShowMessage(limitProblems);
     try {
         if (!Scripting)
             DBD.Open();
@@ -75,8 +68,6 @@ void TD::ConnectionSequence() {
         if (AskYesNo("No database connection. Do you want to end application?") == mrYes)
             TerminateRequested = true;
     }
-    FlowsIni = FlowIndexPath();
-    const QString dateFormat = told ? QString() : SettingsValue("MSSQL_DATEFORMAT", "", told);
     if (!dateFormat.isEmpty() && DBD.Connected() && !Scripting)
         RunGuarded([&] { ApplyDateFormat(dateFormat); });
 }

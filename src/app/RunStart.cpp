@@ -2,10 +2,14 @@
 
 #include "app/Data.h"
 #include "flows/FlowFile.h"
+#include "flows/FlowScripts.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
+#include "platform/TextFile.h"
 #include "support/ListOrder.h"
+#include "transfer/RecordCopy.h"
+#include "translations/Translate.h"
 
 QString FlowIndexPath() {
     return ProgramDir() + "Files/Flows.ini";
@@ -42,4 +46,17 @@ TRunSettings RunSettingsFromData() {
     }
     settings.ContractFilter = [] { return D ? D->ContractFilter : QString(); };
     return settings;
+}
+
+void CheckRunFiles(const QStringList& flows) {
+    CheckTextFile(ProgramDir() + "Login.ini");
+    for (const QString& name : flows) {
+        const TFlowData flow = ReadFlowData(name);
+        for (const QString& line : flow.Trans)
+            if (const QString translation = LineValue(line);
+                !translation.isEmpty() && translation != GenIdName)
+                CheckTextFile(TranslationPath(translation));
+        for (const char* suffix : {SourceInitSuffix, DestInitSuffix, SourceFinalSuffix, DestFinalSuffix})
+            CheckTextFile(ScriptPath(name, suffix));
+    }
 }

@@ -22,3 +22,8 @@ void RequireFilter(const QString& filter);
 
 // The connections, mode and filter of the data module D, for a transfer.
 TRunSettings RunSettingsFromData();
+
+// Raises, naming the file and the reason, when a file the run would read is there but is no readable
+// text file: Login.ini, the flows' definition files, their translation files and scripts. Missing files
+// are no error here; they read as the run reads them.
+void CheckRunFiles(const QStringList& flows);

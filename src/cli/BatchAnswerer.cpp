@@ -14,7 +14,6 @@ int TBatchAnswerer::MessageDialog(const QString& text, TMsgDlgType, TMsgDlgButto
     int answer = mrNo;
     if (text.endsWith("Continue?")) {
         answer = stopOnError_ ? mrNo : mrYes;
-        stopped_ = stopped_ || answer == mrNo;
     } else if (text.contains("Do you want to end application?")) {
         answer = mrYes; // nobody is there to go on without a connection
     }

@@ -18,11 +18,7 @@ public:
     bool Login(const QString& databaseName, QString& userName, QString& password) override;
     bool ShellOpen(const QString& path) override;
 
-    // True once "continue?" after a failed row was answered No.
-    bool Stopped() const { return stopped_; }
-
 private:
     bool stopOnError_;
     QString exportFile_;
-    bool stopped_ = false;
 };

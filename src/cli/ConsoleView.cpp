@@ -129,19 +129,24 @@ void TConsoleView::DrawLive() {
     liveShown = true;
 }
 
-void TConsoleView::CountStoppedRow() {
-    if (TFlowTally* flow = Current())
-        ++flow->Read;
-}
-
 void TConsoleView::EndFlow(const QString& how) {
     TFlowTally* flow = Current();
     flow->Seconds = flowClock_.elapsed() / 1000.0;
     flow->Finished = how.isEmpty();
+    // An ended flow's counts are the run's own: the labels lag behind a row that ended the run (read
+    // and kept in FailedData.sql, but never shown).
+    flow->Copied = flow->Read - flow->Failed;
+    const size_t index = flows_.size() - 1;
+    if (run_ && index < run_->Result().Flows.size() && run_->Result().Flows[index].Name == flow->Name) {
+        const TFlowResult& counted = run_->Result().Flows[index];
+        flow->Read = counted.Read;
+        flow->Copied = counted.Copied;
+        flow->Failed = counted.Failed;
+    }
     ConsoleLine(QString("%1: %2read %3, copied %4, failed %5, %6")
                     .arg(flow->Name, how.isEmpty() ? QString() : how + ": ")
                     .arg(flow->Read)
-                    .arg(flow->Copied())
+                    .arg(flow->Copied)
                     .arg(flow->Failed)
                     .arg(Duration(flow->Seconds)));
 }

@@ -14,9 +14,9 @@ struct TFlowTally {
     QString Name;
     int Read = 0;
     int Failed = 0;
+    int Copied = 0; // known once the flow has ended
     double Seconds = 0;
     bool Finished = false; // reached the end of its source (also after Skip)
-    int Copied() const { return Read - Failed; }
 };
 
 // The run's progress on a console: a line on stderr when a flow starts and ends, and, when stderr is a
@@ -36,8 +36,6 @@ public:
 
     // The flows in the order they started; the last may be unfinished when the run ended early.
     const std::vector<TFlowTally>& Flows() const { return flows_; }
-    // The row in progress when "continue?" was answered No was read but not yet shown.
-    void CountStoppedRow();
     // Ends the live line and reports a flow the run left unfinished, with how the run ended.
     void EndRun(const QString& howItEnded);
     double RunSeconds() const { return runClock_.elapsed() / 1000.0; }

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 #include "app/Data.h"
@@ -14,6 +15,8 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "platform/RunLock.h"
+#include "platform/TextFile.h"
 #include "support/ErrorHandler.h"
 #include "support/ListOrder.h"
 #include "transfer/RecordCopy.h"
@@ -30,6 +33,12 @@ void Out(const QString& text) {
 int Usage(const QString& text) {
     ConsoleLine(text);
     std::fputs("Try 'kelvo-run --help'.\n", stderr);
+    return UsageError;
+}
+
+// A file of the program directory that stops the start: its message says which and why.
+int StartError(const std::exception& error) {
+    ConsoleLine(ErrorMessage(error));
     return UsageError;
 }
 
@@ -73,11 +82,24 @@ int Run(const TRunCommandLine& line, const QString& index) {
     } catch (const std::exception& error) {
         return Usage(ErrorMessage(error));
     }
+    // Held until the run's last line is written; a second run in the same directory is refused.
+    std::optional<TRunLock> lock;
+    try {
+        lock.emplace(ProgramDir());
+    } catch (const std::exception& error) {
+        return StartError(error);
+    }
     QStringList flows;
-    if (line.Flows.isEmpty())
-        flows = StartTransferFlows(index);
-    else if (const QString error = IndexedFlows(index, line.Flows, flows); !error.isEmpty())
-        return Usage(error);
+    try {
+        if (line.Flows.isEmpty())
+            flows = StartTransferFlows(index);
+        else if (const QString error = IndexedFlows(index, line.Flows, flows); !error.isEmpty())
+            return Usage(error);
+        // Before any connection: a bad definition found half way would leave a run half done.
+        CheckRunFiles(flows);
+    } catch (const std::exception& error) {
+        return StartError(error);
+    }
 
     TBatchAnswerer answerer(line.StopOnError, line.ExportFile);
     TAnswerer* previous = SetAnswerer(&answerer);
@@ -113,8 +135,6 @@ int Run(const TRunCommandLine& line, const QString& index) {
     TRunResult result;
     try {
         result = run.RunTransfer(flows);
-        if (answerer.Stopped())
-            view.CountStoppedRow();
     } catch (const std::exception& error) {
         // Also an error before the run's first flow, which its result does not hold yet.
         result = run.Result();
@@ -146,10 +166,21 @@ int RunCommand(const TRunCommandLine& line) {
         if (const QString error = SetProgramDir(line.ProgramDir); !error.isEmpty())
             return Usage(error);
     const QString index = FlowIndexPath();
-    if (!QFileInfo(ResolvePath(index)).isFile())
+    if (!QFileInfo::exists(ResolvePath(index)))
         return Usage(QString("No flow index %1.").arg(index));
+    try {
+        CheckTextFile(index);
+    } catch (const std::exception& error) {
+        return StartError(error);
+    }
     if (line.Action == TRunCommandLine::List) {
-        Out(Listing(index));
+        QString listing;
+        try {
+            listing = Listing(index);
+        } catch (const std::exception& error) {
+            return StartError(error);
+        }
+        Out(listing);
         return 0;
     }
     return Run(line, index);

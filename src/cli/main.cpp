@@ -1,4 +1,6 @@
 #include <QCoreApplication>
+#include <cstdio>
+#include <exception>
 
 #include "app/CommandLine.h"
 #include "app/Version.h"
@@ -12,5 +14,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(coreArgc, argv);
     QCoreApplication::setApplicationName("Kelvo data transfer");
     QCoreApplication::setApplicationVersion(KelvoVersion());
-    return RunCommand(line);
+    // The last guard: an error nobody caught is still a message and a start-up error, never an abort.
+    try {
+        return RunCommand(line);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kelvo-run: %s\n", error.what());
+    } catch (...) {
+        std::fputs("kelvo-run: an unknown error ended the program\n", stderr);
+    }
+    return 2;
 }

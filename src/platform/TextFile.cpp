@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,10 +90,25 @@ TWriteFault& WriteFault() {
     return fault;
 }
 
+// Why a file cannot be read, checked before opening it: opening a pipe would wait for a writer.
+QString UnreadableReason(const QFileInfo& info) {
+    if (!info.exists())
+        return QString();
+    if (info.isDir())
+        return "it is a folder";
+    if (!info.isFile())
+        return "it is not a regular file";
+    if (!Readable(info))
+        return "no permission to read it";
+    return QString();
+}
+
 QByteArray ReadBytes(const QString& given, const QString& target) {
     QFile file(target);
     const QFileInfo info(target);
-    if (!info.isFile() || !Readable(info) || !file.open(QIODevice::ReadOnly))
+    if (const QString reason = UnreadableReason(info); !reason.isEmpty())
+        throw EKelvoError(QString("Cannot open file \"%1\": %2").arg(given, reason));
+    if (!info.exists() || !file.open(QIODevice::ReadOnly))
         throw EKelvoError(QString("Cannot open file \"%1\"").arg(given));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -119,6 +135,44 @@ QHash<QString, qint64>& KnownUtf8Sizes() {
     static QHash<QString, qint64> sizes;
     return sizes;
 }
+
+// Waits for the file's flock, which every appender of this program takes. A file system without
+// locks (some network mounts) is appended to unlocked, as before: O_APPEND still keeps lines whole.
+bool LockForAppend(int fd) {
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno == EINTR)
+            continue;
+        return errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS;
+    }
+    return true;
+}
+
+// True while the path still names the open file: a converter may have replaced it while we waited.
+bool StillNamed(int fd, const QString& target) {
+    struct stat open, named;
+    return ::fstat(fd, &open) == 0 && ::stat(QFile::encodeName(target).constData(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// Opens for appending without waiting on a pipe put there since the check, and refuses anything but a
+// regular file.
+int OpenForAppend(const QString& given, const QString& target) {
+    const int fd = ::open(QFile::encodeName(target).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0)
+        throw WriteFailure(given);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw WriteFailure(given);
+    }
+    return fd;
+}
+
+struct TCloseFd {
+    int fd;
+    ~TCloseFd() { ::close(fd); }
+};
 
 } // namespace
 
@@ -165,6 +219,14 @@ QStringList ReadTextLines(const QString& path) {
     return SplitTextLines(ReadTextFile(path));
 }
 
+void CheckTextFile(const QString& path) {
+    const QString target = ResolvePath(path);
+    if (!QFileInfo::exists(target))
+        return;
+    if (ReadTextFile(path).contains(QChar(0)))
+        throw EKelvoError(QString("The file \"%1\" is not a text file").arg(path));
+}
+
 void WriteTextFile(const QString& path, const QString& text) {
     const QString target = ResolvePath(path);
     WriteBytes(path, target, text.toUtf8());
@@ -189,31 +251,43 @@ void AppendTextLines(const QString& path, const QStringList& lines) {
         bytes += "\r\n";
     }
 
-    const QFileInfo info(target);
-    const qsizetype oldSize = info.exists() ? info.size() : 0;
-    bool knownUtf8 = oldSize == 0 || KnownUtf8Sizes().value(target, -1) == oldSize;
-    if (!knownUtf8 && !IsAscii(bytes)) {
-        const QByteArray old = ReadBytes(path, target);
-        QString oldText;
-        if (!DecodeUtf8(old, oldText))
-            WriteBytes(path, target, DecodeWindows1250(old).toUtf8());
-        knownUtf8 = true;
+    // Another run or program may append to the same file, or convert it: the check, the conversion
+    // and the append happen under the file's lock, and a file replaced meanwhile is opened again.
+    for (int attempt = 0;; ++attempt) {
+        const TCloseFd file{OpenForAppend(path, target)};
+        if (!LockForAppend(file.fd))
+            throw EWriteError(QString("Unable to write to %1: %2").arg(path, SystemErrorText(errno)));
+        if (!StillNamed(file.fd, target)) {
+            if (attempt < 100)
+                continue;
+            throw WriteFailure(path);
+        }
+        struct stat st;
+        const qint64 oldSize = ::fstat(file.fd, &st) == 0 ? qint64(st.st_size) : -1;
+        bool knownUtf8 = oldSize == 0 || (oldSize > 0 && KnownUtf8Sizes().value(target, -1) == oldSize);
+        if (!knownUtf8 && !IsAscii(bytes)) {
+            const QByteArray old = ReadBytes(path, target);
+            QString oldText;
+            if (!DecodeUtf8(old, oldText)) {
+                // Replaced (temporary file, rename) while the old file is locked: its waiting appenders
+                // find it replaced and append to the converted file.
+                const QByteArray converted = DecodeWindows1250(old).toUtf8();
+                WriteBytes(path, target, converted);
+                KnownUtf8Sizes().insert(target, converted.size());
+                continue;
+            }
+            knownUtf8 = true;
+        }
+        if (!AppendAllOrNothing(file.fd, bytes, target))
+            throw EWriteError(
+                QString("Unable to write to %1: %2; the file was cut back to its last whole entry")
+                    .arg(path, SystemErrorText(errno)));
+        if (knownUtf8 && ::fstat(file.fd, &st) == 0)
+            KnownUtf8Sizes().insert(target, qint64(st.st_size));
+        else
+            KnownUtf8Sizes().remove(target);
+        return;
     }
-
-    const int fd =
-        ::open(QFile::encodeName(target).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw WriteFailure(path);
-    const bool written = AppendAllOrNothing(fd, bytes, target);
-    const int error = errno;
-    ::close(fd);
-    if (!written)
-        throw EWriteError(QString("Unable to write to %1: %2; the file was cut back to its last whole entry")
-                              .arg(path, SystemErrorText(error)));
-    if (knownUtf8)
-        KnownUtf8Sizes().insert(target, QFileInfo(target).size());
-    else
-        KnownUtf8Sizes().remove(target);
 }
 
 void AppendTextLine(const QString& path, const QString& line) {
@@ -228,7 +302,9 @@ void SetWriteFaultForTests(const QString& fileName, qint64 bytesBeforeFailure) {
     WriteFault() = {fileName, fileName.isEmpty() ? -1 : bytesBeforeFailure};
 }
 
-bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
+namespace {
+
+bool WriteAllOrCut(int fd, const QByteArray& bytes, const QString& path) {
     TWriteFault& fault = WriteFault();
     qint64 unlimited = -1;
     qint64& budget = !fault.fileName.isEmpty() && path.endsWith(fault.fileName) ? fault.budget : unlimited;
@@ -256,14 +332,27 @@ bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
     if (left == 0)
         return true;
     // Half a statement glued to the next would load a fraction on replay: nothing of it stays. The
-    // file ends with what this call wrote (it is appended to by this process alone), so the cut is
-    // found from its size now rather than asked before every write.
+    // file ends with what this call wrote (no other appender writes while the lock is held), so the
+    // cut is found from its size now rather than asked before every write.
     const off_t written = off_t(bytes.size() - left);
     struct stat st;
     if (written > 0 && (::fstat(fd, &st) != 0 || ::ftruncate(fd, st.st_size - written) != 0) && error == 0)
         error = errno;
     errno = error;
     return false;
+}
+
+} // namespace
+
+bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
+    // Held for the write and any cut back, so no other appender's lines land inside or are cut.
+    if (!LockForAppend(fd))
+        return false;
+    const bool written = WriteAllOrCut(fd, bytes, path);
+    const int error = errno;
+    (void)::flock(fd, LOCK_UN);
+    errno = error;
+    return written;
 }
 
 QString TrimControl(const QString& text) {

@@ -18,10 +18,14 @@ QStringList SplitTextLines(const QString& text);
 // Blanks and control characters off both ends, the trim of statement values and script lines.
 QString TrimControl(const QString& text);
 
-// The whole file. Raises "Cannot open file "<path>"" when it is missing or unreadable; a file without
-// any read permission counts as unreadable even for a user the system lets read anyway.
+// The whole file. Raises "Cannot open file "<path>"" when it is missing, with the reason after a colon
+// when it is unreadable; a file without any read permission counts as unreadable even for a user the
+// system lets read anyway.
 QString ReadTextFile(const QString& path);
 QStringList ReadTextLines(const QString& path);
+// Raises, with the reason, when path names a folder, a pipe or device, a file that cannot be read or
+// one holding NUL characters (no text file does); nothing when it names nothing.
+void CheckTextFile(const QString& path);
 
 // Replaces the whole file atomically (a temporary file beside it, then a rename), so an interrupted
 // write never leaves half a file. The folder must exist; it is never created. A missing folder, a
@@ -32,14 +36,16 @@ void WriteTextFile(const QString& path, const QString& text);
 void WriteTextLines(const QString& path, const QStringList& lines, const QString& lineEnd = "\r\n");
 // Appends each line followed by CR LF, creating the file (not its folder) when missing; the file is
 // closed again before returning. Non-ASCII text appended to a Windows-1250 file first turns the file
-// into UTF-8, so the file keeps one encoding and reads back correctly. Failures raise as above. The
-// lines arrive whole or not at all: a write that fails part way (a full disk) cuts the file back to
-// its size before and raises EWriteError.
+// into UTF-8, so the file keeps one encoding and reads back correctly; that happens under the file's
+// lock, so a line another process appends meanwhile lands in the converted file. Failures raise as
+// above. The lines arrive whole or not at all: a write that fails part way (a full disk) cuts the file
+// back to its size before and raises EWriteError.
 void AppendTextLines(const QString& path, const QStringList& lines);
 void AppendTextLine(const QString& path, const QString& line);
 
 // Appends bytes to an open descriptor all or nothing: after a failed or short write the file is cut
-// back to the size it had before. False on failure, with errno set. Every append of the program's
+// back to the size it had before. The file's flock is held meanwhile, so appenders in other processes
+// neither interleave nor lose lines. False on failure, with errno set. Every append of the program's
 // logs, failed statements and export file goes through here.
 // path names the file for the test hook below.
 bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path);

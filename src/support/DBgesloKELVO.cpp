@@ -5,25 +5,14 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include "platform/Errors.h"
 #include "platform/ProgramDir.h"
+#include "platform/TextFile.h"
 
 namespace {
 
 const QString kFileName = "KELVO.INI";
 const QString kKey = "qxv";
-
-// The file comes from Windows installations: UTF-8 when it is valid UTF-8, else the Central European
-// code page. Kept in one place so it can move to the platform's text-file reader.
-QString DecodeText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    QStringDecoder cp1250("windows-1250", QStringDecoder::Flag::Stateless);
-    if (cp1250.isValid())
-        return cp1250.decode(bytes);
-    return QString::fromLatin1(bytes);
-}
 
 // A descrambled code is a byte of the Windows program's code page, not a Unicode code point.
 QChar LegacyChar(uint code) {
@@ -64,10 +53,12 @@ QString AsciiUpper(const QString& s) {
 }
 
 // The file of that name in dir, letter case ignored (an exact match first); empty when none.
+// Whatever carries the name counts, also a folder or a pipe: reading it then says what is wrong.
 QString FindFile(const QString& dir, const QString& name) {
-    if (QFileInfo(dir + name).isFile())
+    if (QFileInfo::exists(dir + name))
         return dir + name;
-    const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList entries =
+        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir + entry;
@@ -135,12 +126,11 @@ void ReadLoginSettings(QString& databaseName, QString& userName, QString& passwo
     const QString path = FindLoginFile();
     if (path.isEmpty())
         return;
-    QFile file(path);
-    // An unreadable file counts as no file: the source login then fails and says so.
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QString text = DecodeText(file.readAll());
-    file.close();
+    // A login file that cannot be read is an error: trying an empty login instead would hide it.
+    // Read as every text file is: UTF-8 when valid, else the Central European code page.
+    const QString text = ReadTextFile(path);
+    if (text.contains(QChar(0)))
+        throw EKelvoError(QString("The file \"%1\" is not a text file").arg(path));
 
     static const QString keys[4] = {"DATABASENAME", "USERNAME", "PASSWORD", "TEST/PRODUKCIJA"};
     QString raw[4];

@@ -6,8 +6,9 @@
 // The source database login, stored scrambled in "KELVO.INI" by an outside program. The file lies in
 // the program directory or one or two levels above it; this unit only reads it.
 
-// Fills the four outputs from the first "KELVO.INI" found; a missing or unreadable file leaves them
-// as they were. The mode text is returned as stored, the other three descrambled.
+// Fills the four outputs from the first "KELVO.INI" found; a missing file leaves them as they were,
+// one that cannot be read as text (a folder, a pipe, no permission, binary) raises EKelvoError. The mode text
+// is returned as stored, the other three descrambled.
 void ReadLoginSettings(QString& databaseName, QString& userName, QString& password, QString& modeText);
 // Clear text of a stored value: hex digit pairs XOR-ed with key used cyclically, the first 20
 // characters dropped, at most 100 kept.

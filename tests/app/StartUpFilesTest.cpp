@@ -25,35 +25,42 @@ void Unreadable(const QString& path) {
 }
 
 TEST(StartUpFiles, NoFileOfTheProgramDirectoryCrashesTheStartOrLosesAnything) {
+    // What the start does: ends after a message naming the file (the mode is not guessed), reports the
+    // login file and asks whether to end, or goes on quietly.
+    enum TOutcome { Ends, AsksToEnd, Quiet };
     struct TCase {
         const char* name;
         std::function<void(TTempProgramDir&)> make;
-        bool told; // a message names TransferSettings.ini
+        TOutcome outcome;
+        const char* named; // the file the message names
     };
     const TCase cases[] = {
         {"settings a directory",
-         [](TTempProgramDir& d) { QDir().mkpath(d.FilePath("TransferSettings.ini")); }, true},
+         [](TTempProgramDir& d) { QDir().mkpath(d.FilePath("TransferSettings.ini")); }, Ends,
+         "TransferSettings.ini"},
         {"settings unreadable",
          [](TTempProgramDir& d) {
              d.WriteFile("TransferSettings.ini", "[GENERAL]\r\nSCRIPTING=N\r\n");
              Unreadable(d.FilePath("TransferSettings.ini"));
          },
-         true},
+         Ends, "TransferSettings.ini"},
         {"settings binary",
          [](TTempProgramDir& d) {
              d.WriteFile("TransferSettings.ini", QByteArray("\x7f"
                                                             "ELF\0\0[GENERAL]",
                                                             14));
          },
-         true},
-        {"login file a directory", [](TTempProgramDir& d) { QDir().mkpath(d.FilePath("KELVO.INI")); }, false},
-        {"Login.ini a directory", [](TTempProgramDir& d) { QDir().mkpath(d.FilePath("Login.ini")); }, false},
+         Ends, "TransferSettings.ini"},
+        {"login file a directory", [](TTempProgramDir& d) { QDir().mkpath(d.FilePath("KELVO.INI")); },
+         AsksToEnd, "KELVO.INI"},
+        {"Login.ini a directory", [](TTempProgramDir& d) { QDir().mkpath(d.FilePath("Login.ini")); }, Quiet,
+         ""},
         {"Login.ini unreadable",
          [](TTempProgramDir& d) {
              d.WriteFile("Login.ini", "[SQL_LOG]\r\nPATH=/nowhere/\r\n");
              Unreadable(d.FilePath("Login.ini"));
          },
-         false},
+         Quiet, ""},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -62,14 +69,17 @@ TEST(StartUpFiles, NoFileOfTheProgramDirectoryCrashesTheStartOrLosesAnything) {
         c.make(dir);
         const QByteArray before = dir.ReadFile("TransferSettings.ini");
         TScriptedAnswerer answers;
-        if (c.told)
+        if (c.outcome != Quiet)
             answers.AnswerPlain();
+        if (c.outcome == AsksToEnd)
+            answers.AnswerMessage(mrNo);
         std::unique_ptr<TD> data;
         ASSERT_NO_THROW(data = std::make_unique<TD>());
-        EXPECT_TRUE(data->Scripting); // the default: nothing reaches a database unasked
-        if (c.told) {
-            ASSERT_EQ(answers.AskedTexts().size(), 1);
-            EXPECT_TRUE(answers.AskedTexts()[0].contains(dir.FilePath("TransferSettings.ini")));
+        EXPECT_EQ(data->TerminateRequested, c.outcome == Ends);
+        if (c.outcome != Quiet) {
+            ASSERT_GE(answers.AskedTexts().size(), 1);
+            EXPECT_TRUE(answers.AskedTexts()[0].contains(dir.FilePath(c.named)))
+                << answers.AskedTexts()[0].toStdString();
         }
         EXPECT_EQ(dir.ReadFile("TransferSettings.ini"), before);
         EXPECT_EQ(GetLogDir(), dir.Path() + "Log/"); // an unreadable Login.ini is the default folder

@@ -5,13 +5,17 @@
 #include <QTest>
 #include <QToolBar>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
 #include "cli/Child.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
+#include "platform/RunLock.h"
 
 namespace {
 
@@ -129,6 +133,8 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         {"a dependency not run", false, {"--filter", "P-2024", "narocila"}, "", 1, "not run"},
         {"a script statement fails", false, {"--filter", "P-2024"}, "", 1, "script statements failed"},
         {"an error ends the run", false, {"--filter", "P-2024"}, "drop table NAROCILA", 3, "the run ended by an error"},
+        // The row that found the export file full was read and kept, and is counted so.
+        {"the export file is full", true, {"--filter", "P-2024", "--export", "/dev/full"}, "", 3, "KUPCI: error: read 1, copied 0, failed 1"},
         {"bad option", true, {"--filter", "x", "--nope"}, "", 2, "Unknown option 'nope'"},
         {"no filter", true, {"--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
         {"empty filter", true, {"--filter", "", "--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
@@ -154,6 +160,129 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
         EXPECT_TRUE(run.Err.contains(c.err)) << run.Err.toStdString();
     }
+}
+
+// A file of the program directory that is no readable text file stops kelvo-run before it connects:
+// its message names the file, the status is 2, nothing is written, and a pipe is never waited on.
+TEST_F(KelvoRun, ABadFileOfTheProgramDirectoryStopsTheStart) {
+    enum TKind { Binary, Folder, Pipe, Unreadable };
+    const struct {
+        const char* file;
+        TKind kind;
+        bool list;
+    } cases[] = {
+        {"Files/Flows.ini", Binary, false},
+        {"Files/Flows.ini", Binary, true},
+        {"Files/Flows.ini", Pipe, true},
+        {"Files/Flows.ini", Unreadable, false},
+        {"Files/KUPCI.INI", Pipe, false},
+        {"Files/NAROCILA.INI", Folder, true},
+        {"TransferSettings.ini", Unreadable, false},
+        {"TransferSettings.ini", Folder, false},
+        {"TransferSettings.ini", Pipe, false},
+        {"Files/REGIJA.ini", Binary, false},
+        {"KELVO.INI", Pipe, false},
+        {"Login.ini", Folder, false},
+        {"Files/KUPCI_dinit.txt", Binary, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.kind) + (c.list ? " --list" : ""));
+        LayOut(true);
+        const QString path = dir.FilePath(c.file);
+        QFile::remove(path);
+        if (c.kind == Binary)
+            dir.WriteFile(c.file, QByteArray("\x7f"
+                                             "ELF\0\0\x01[NAME]\r\n",
+                                             13));
+        if (c.kind == Folder)
+            QDir().mkpath(path);
+        if (c.kind == Pipe) {
+            ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        }
+        if (c.kind == Unreadable) {
+            dir.WriteFile(c.file, "[GENERAL]\r\nSCRIPTING=N\r\n");
+            // No read permission at all, which the program refuses also as root.
+            QFile::setPermissions(path, QFile::WriteOwner);
+        }
+        const TChildResult run =
+            Run(c.list ? QStringList{"--list"}
+                       : QStringList{"--filter", "P-2024", "--export", dir.FilePath("export.sql")});
+        EXPECT_EQ(run.Status, 2) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.contains("\"" + path + "\"")) << run.Err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
+        EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(path); // a pipe left there would hold up the next lay-out
+        QDir(path).removeRecursively();
+    }
+}
+
+// A run holds the program directory for its whole length: a second one, from kelvo-run or the window,
+// is refused and told who holds it; the text a dead holder left blocks nothing.
+TEST_F(KelvoRun, OneRunAtATimePerProgramDirectory) {
+    LayOut(true);
+    const QStringList args{"--filter", "P-2024", "--export", dir.FilePath("export.sql")};
+    {
+        const TRunLock held(dir.Path());
+        const QString holder = QString("process %1 (").arg(QCoreApplication::applicationPid());
+        const TChildResult refused = Run(args);
+        EXPECT_EQ(refused.Status, 2);
+        EXPECT_TRUE(refused.Err.contains(holder) && refused.Err.contains(", started "))
+            << refused.Err.toStdString();
+
+        std::unique_ptr<TD> data = std::make_unique<TD>();
+        D = data.get();
+        TFMain main;
+        FMain = &main;
+        main.show();
+        main.Filter->setText("P-2024");
+        TScriptedAnswerer answers;
+        answers.AnswerMessage(mrOk);
+        main.RunAll->trigger();
+        FMain = nullptr;
+        D = nullptr;
+        ASSERT_EQ(answers.Asked().size(), 1u);
+        EXPECT_EQ(answers.Asked()[0].type, mtError);
+        EXPECT_TRUE(answers.Asked()[0].text.contains(holder)) << answers.Asked()[0].text.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
+        EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+    }
+    dir.WriteFile("Transfer.lock", "process 999999 (kelvo-run), started 2020-01-01 00:00:00\n");
+    EXPECT_EQ(Run(args).Status, 0);
+}
+
+// A line appended while another program converts the Windows-1250 Transfer.log to UTF-8 (under the
+// file's lock, replacing the file) lands in the converted file instead of the replaced one.
+TEST_F(KelvoRun, AnAppendWaitsForAConversionOfTheFile) {
+    LayOut(true);
+    dir.WriteFile("Transfer.log", "\xC8"
+                                  "as 1250\r\n");
+    const QString log = dir.FilePath("Transfer.log");
+    const int held = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const TChildResult run = Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql")},
+                                 QProcessEnvironment::systemEnvironment(), [&](QProcess& child) {
+                                     // Converted once the child waits for the lock (/proc/locks shows it
+                                     // waiting).
+                                     const QRegularExpression waiting(
+                                         QString("-> FLOCK +ADVISORY +WRITE +%1 ").arg(child.processId()));
+                                     QElapsedTimer waited;
+                                     waited.start();
+                                     while (!QString::fromLatin1(ReadAll("/proc/locks")).contains(waiting) &&
+                                            waited.elapsed() < 60000)
+                                         child.waitForFinished(20);
+                                     dir.WriteFile("Transfer.log.new", "\xC4\x8C"
+                                                                       "as 1250\r\n");
+                                     ::rename(QFile::encodeName(dir.FilePath("Transfer.log.new")).constData(),
+                                              QFile::encodeName(log).constData());
+                                     ::close(held);
+                                 });
+    EXPECT_EQ(run.Status, 0) << run.Err.toStdString();
+    const QString text = QString::fromUtf8(dir.ReadFile("Transfer.log"));
+    EXPECT_TRUE(text.contains(QRegularExpression("^\u010Cas 1250\r\nRun [^\r\n]*\r\nKUPCI Transfered: 5 ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith("Run ended: Data transfer succeded.\r\n")) << text.toStdString();
 }
 
 // A run long enough to be interrupted: the demo's customers many times over.

@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <optional>
 
 #include "app/Data.h"
 #include "app/RunStart.h"
@@ -21,6 +22,8 @@
 #include "app/ui/Properties.h"
 #include "flows/ui/Flow.h"
 #include "platform/Errors.h"
+#include "platform/ProgramDir.h"
+#include "platform/RunLock.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "support/ui/SortedListBox.h"
@@ -222,6 +225,14 @@ void TFMain::SetRunCommandsEnabled(bool enabled) {
 }
 
 void TFMain::StartTransfer(const QStringList& flowNames) {
+    // Another run (kelvo-run from a scheduler) in this program directory would mix its logs with ours.
+    std::optional<TRunLock> lock;
+    try {
+        lock.emplace(ProgramDir());
+    } catch (const std::exception& error) {
+        ShowError(ErrorMessage(error));
+        return;
+    }
     // A second run would share the progress window; the commands come back when this one ends.
     SetRunCommandsEnabled(false);
     auto* transfer = new TFTransfer(RunSettings(), RunOptions());
