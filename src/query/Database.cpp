@@ -413,7 +413,7 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
     dbc_ = dbc;
     cursorOnRequest_ = IsPsqlOdbc(dbc);
     narrowText_ = !DriverHasWideCalls(dbc, AliasName);
-    utf8Reads_ = ReadsUtf8Whole();
+    utf8Narrow_ = ReadsUtf8Whole();
     static quint64 lastConnectionId = 0;
     connectionId_ = ++lastConnectionId;
     lost_ = false;
@@ -423,9 +423,9 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
     loginPassword_ = password;
 }
 
-// MariaDB's driver ends a text read as UTF-16 at its first NUL character (and counts some texts a few
-// characters short), while a text read through SQL_C_CHAR is the server's bytes whole: those are UTF-8
-// when the session's result character set is.
+// MariaDB's driver ends a text read as UTF-16 at its first NUL character (counts some texts a few
+// characters short, and ends a parameter beyond the basic plane with a NUL), while its narrow texts are
+// the server's bytes whole both ways: those are UTF-8 when the session's character set is.
 bool TDatabase::ReadsUtf8Whole() {
     SQLWCHAR name[128] = {};
     SQLSMALLINT bytes = 0;
@@ -560,6 +560,7 @@ struct TQuery::TImpl {
     TParsedStatement parsed;
     std::vector<QString> boundValues;
     std::vector<SQLLEN> boundLengths;
+    std::vector<QByteArray> boundUtf8;
 
     void RefreshParams(const QString& sql) {
         if (paramsParsed && sql == paramsSource)
@@ -601,7 +602,7 @@ struct TQuery::TImpl {
     }
 
     void ReadText(SQLUSMALLINT column, TColumnData& data) {
-        const bool utf8 = db->utf8Reads_;
+        const bool utf8 = db->utf8Narrow_;
         const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null)
                                   : ReadWideText(stmt, column, data.raw, data.null);
         if (rc != SQL_SUCCESS)
@@ -749,13 +750,24 @@ struct TQuery::TImpl {
             boundValues.push_back(it != params.end() ? it->Value : QString());
         }
         boundLengths.assign(boundValues.size(), 0);
+        boundUtf8.assign(boundValues.size(), QByteArray());
         for (size_t i = 0; i < boundValues.size(); ++i) {
             const QString& v = boundValues[i];
-            boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
-            const SQLRETURN rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                                  v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
-                                                  SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v),
-                                                  boundLengths[i], &boundLengths[i]);
+            SQLRETURN rc;
+            if (target->utf8Narrow_) {
+                QByteArray& utf8 = boundUtf8[i] = v.toUtf8();
+                boundLengths[i] = SQLLEN(utf8.size());
+                rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                      utf8.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
+                                      SQLULEN(std::max<qsizetype>(utf8.size(), 1)), 0, utf8.data(),
+                                      boundLengths[i], &boundLengths[i]);
+            } else {
+                boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
+                rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                      v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
+                                      SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v), boundLengths[i],
+                                      &boundLengths[i]);
+            }
             if (!SQL_SUCCEEDED(rc))
                 FailStatement(rc, "Binding a parameter");
         }
