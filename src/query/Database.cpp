@@ -214,6 +214,8 @@ bool IsNamePart(QChar c) {
 
 TParsedStatement ParseStatement(const QString& sql) {
     TParsedStatement out;
+    if (!sql.contains(':'))
+        return out; // no marker: the statement is sent as it is, without a copy (a large value's)
     out.text.reserve(sql.size());
     const qsizetype n = sql.size();
     auto copyUntil = [&](qsizetype& i, QStringView end) {
