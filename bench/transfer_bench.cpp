@@ -5,10 +5,13 @@
 // With rows above 10 000 the runs are repeated at 10 000, 100 000 and 1 000 000 rows up to the given
 // count. Every run is a child process of its own, so its peak resident memory is its alone. Up to
 // 100 000 rows each case runs three times, in turn with the others, and the figures are medians.
+// Then one row holding a value of 10 MB (KELVO_BENCH_VALUE_MB), a text and bytes, goes from SQLite to
+// PostgreSQL and to an export file, with its time and peak memory; `scripts/bench 0` runs only that.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -198,6 +201,30 @@ int RunChild(int argc, char** argv) {
         if (statements.size() != rows)
             std::fprintf(stderr, "bare loop: %lld statements for %d rows\n",
                          static_cast<long long>(statements.size()), rows);
+    } else if (kind.startsWith("large-")) {
+        // One row holding a value of `rows` MB: large-text|large-blob, then -direct or -export.
+        const bool blob = kind.contains("blob");
+        const bool scripting = kind.endsWith("export");
+        answerer.exportPath = dir + "/export-" + kind + ".sql";
+        QFile::remove(answerer.exportPath);
+        auto source = Connect("BenchLite", "DBSource");
+        std::unique_ptr<TDatabase> dest;
+        if (!scripting) {
+            dest = Connect("BenchPg", "DBDest");
+            dest->ExecDirect(blob ? "truncate BIGB_D" : "truncate BIGT_D");
+        }
+        t = RunFlow(blob ? "BIGB" : "BIGT", scripting, 1);
+        if (scripting && QFileInfo(answerer.exportPath).size() < qint64(rows) * 1000000)
+            std::fprintf(stderr, "%s: the export file holds less than the value\n", qPrintable(kind));
+        if (!scripting) {
+            TQuery q;
+            q.DatabaseName = "DBDest";
+            q.SQL << (blob ? "select sum(length(V)) from BIGB_D" : "select sum(length(V)) from BIGT_D");
+            q.Open();
+            if (q.Fields(0).AsInteger() != qint64(rows) * 1000000)
+                std::fprintf(stderr, "%s: %lld of %d MB arrived\n", qPrintable(kind), q.Fields(0).AsInteger(),
+                             rows);
+        }
     } else {
         const bool pgSource = kind == "c";
         const bool scripting = kind != "b";
@@ -296,6 +323,38 @@ void CreateTables(int rows) {
                          .arg(rows)});
 }
 
+// One row with a text (each pair of characters "č'", to be quoted) and one with random bytes, of mb
+// megabytes (text: characters) each, with destination tables on both engines (the export takes its
+// structure from the source).
+void CreateLargeValues(int mb) {
+    const QString n = QString::number(mb * 1000000);
+    const QStringList common = {"drop table if exists BIGT", "drop table if exists BIGB",
+                                "drop table if exists BIGT_D", "drop table if exists BIGB_D",
+                                "create table BIGT_D (ID integer, V text)"};
+    Exec("BenchLite", QStringList(common)
+                          << "create table BIGB_D (ID integer, V blob)"
+                          << "create table BIGT (ID integer, V text)"
+                          << "create table BIGB (ID integer, V blob)"
+                          << "insert into BIGT values (1, replace(hex(zeroblob(" + n + " / 2)), '00', 'č'''))"
+                          << "insert into BIGB values (1, randomblob(" + n + "))");
+    Exec("BenchPg", QStringList(common) << "create table BIGB_D (ID integer, V bytea)");
+}
+
+// The run of each large-value case (one row, one value), time and peak memory.
+void RunLargeValues(const char* self, const QString& dir) {
+    const int mb = qEnvironmentVariableIsEmpty("KELVO_BENCH_VALUE_MB")
+                       ? 10
+                       : qEnvironmentVariableIntValue("KELVO_BENCH_VALUE_MB");
+    CreateLargeValues(mb);
+    for (const char* kind :
+         {"large-text-direct", "large-text-export", "large-blob-direct", "large-blob-export"}) {
+        const TRunTimes t = RunCase(self, kind, mb, dir);
+        std::printf("one %d MB value, %-18s: %7.2f s, peak RSS %7.1f MiB\n", mb, kind + 6, t.seconds,
+                    t.peakMiB);
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -339,6 +398,10 @@ int main(int argc, char** argv) {
         "REGION=CONST(REG)\r\n[TRANS]\r\nKIND=KINDS\r\n";
     Write(dir + "/Files/BENCH.INI", "[DATA]\r\nNAME=BENCH" + flowBody);
     Write(dir + "/Files/BENCHPG.INI", "[DATA]\r\nNAME=BENCHPG" + flowBody);
+    for (const char* big : {"BIGT", "BIGB"})
+        Write(dir + "/Files/" + big + ".INI",
+              QByteArray("[DATA]\r\nNAME=") + big + "\r\nSQL=N\r\n[SOURCE]\r\nNAME=" + big +
+                  "\r\n[TARGET]\r\nNAME=" + big + "_D\r\n[FIELDS]\r\nID=ID\r\nV=V\r\n");
     Write(dir + "/Files/KINDS.ini",
           "[DATA]\r\nNAME=KINDS\r\nTYPE=S\r\nDEFAULT=?\r\n[TRANSLATIONS]\r\nK0=zero\r\nK1=one\r\nK2=two\r\n");
 
@@ -353,6 +416,10 @@ int main(int argc, char** argv) {
     const ssize_t len = readlink(self, selfPath, sizeof selfPath - 1);
     if (len <= 0)
         return 1;
+    if (maxRows == 0) { // transfer_bench 0: only the large values
+        RunLargeValues(selfPath, dir);
+        sizes.clear();
+    }
     for (int rows : sizes) {
         CreateTables(rows);
         // The machine's speed drifts between runs: each case runs in turn with the others, and every
@@ -402,8 +469,11 @@ int main(int argc, char** argv) {
         std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, peakA, peakB, peakC);
         std::fflush(stdout);
     }
-    const TRunTimes order = RunCase(selfPath, "order", flowsToOrder, dir);
-    std::printf("ordering %d flows chained in reverse: %.3f s\n", flowsToOrder, order.seconds);
+    if (maxRows > 0) {
+        RunLargeValues(selfPath, dir);
+        const TRunTimes order = RunCase(selfPath, "order", flowsToOrder, dir);
+        std::printf("ordering %d flows chained in reverse: %.3f s\n", flowsToOrder, order.seconds);
+    }
     if (!keep)
         Exec("BenchPg", {QString("drop schema if exists %1 cascade").arg(schema)});
     return 0;

@@ -9,8 +9,10 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include "query/ColumnRead.h"
 #include "query/DatabaseValues.h"
 #include "query/Dialect.h"
+#include "query/DriverText.h"
 #include "support/Answerer.h"
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is expected to be UTF-16");
@@ -212,6 +214,8 @@ bool IsNamePart(QChar c) {
 
 TParsedStatement ParseStatement(const QString& sql) {
     TParsedStatement out;
+    if (!sql.contains(':'))
+        return out; // no marker: the statement is sent as it is, without a copy (a large value's)
     out.text.reserve(sql.size());
     const qsizetype n = sql.size();
     auto copyUntil = [&](qsizetype& i, QStringView end) {
@@ -268,8 +272,6 @@ struct TColumnData {
     bool null = true;
     TReadKind kind = TReadKind::Text;
 };
-
-constexpr size_t textChunkChars = 4096;
 
 // psqlODBC's own connection attributes: whether a SELECT is read through a cursor, and how many
 // rows each read of that cursor brings.
@@ -412,6 +414,8 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
     }
     dbc_ = dbc;
     cursorOnRequest_ = IsPsqlOdbc(dbc);
+    narrowText_ = !DriverHasWideCalls(dbc, AliasName);
+    utf8Narrow_ = ReadsUtf8Whole();
     static quint64 lastConnectionId = 0;
     connectionId_ = ++lastConnectionId;
     lost_ = false;
@@ -419,6 +423,29 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
     hasLogin_ = true;
     loginUser_ = userName;
     loginPassword_ = password;
+}
+
+// MariaDB's driver ends a text read as UTF-16 at its first NUL character (counts some texts a few
+// characters short, and ends a parameter beyond the basic plane with a NUL), while its narrow texts are
+// the server's bytes whole both ways: those are UTF-8 when the session's character set is.
+bool TDatabase::ReadsUtf8Whole() {
+    SQLWCHAR name[128] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_DBMS_NAME, name, SQLSMALLINT(sizeof name), &bytes)) ||
+        EngineFromName(FromW(name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), 127))) !=
+            TEngineKind::MariaDB)
+        return false;
+    TStatementHandle stmt(dbc_);
+    QByteArray value;
+    const bool narrow = narrowText_;
+    const TWaitResult wait = Wait(stmt.h, [&stmt, &value, narrow] {
+        SQLRETURN rc = ExecDirectText(stmt.h, "select @@character_set_results", narrow);
+        if (SQL_SUCCEEDED(rc))
+            rc = SQLFetch(stmt.h);
+        bool null = false;
+        return SQL_SUCCEEDED(rc) ? ReadBytes(stmt.h, 1, true, value, null) : rc;
+    });
+    return wait.Rc == SQL_SUCCESS && value.toLower().startsWith("utf8");
 }
 
 void TDatabase::Reopen() {
@@ -482,8 +509,9 @@ EDatabaseError TDatabase::StatementError(void* stmt, short rc, const char* actio
 
 TWaitResult TDatabase::ExecAndMoveOn(void* stmt, const QString& text, short& moved) {
     moved = SQL_NO_DATA;
-    return Wait(stmt, [stmt, &text, &moved] {
-        const SQLRETURN rc = SQLExecDirectW(static_cast<SQLHSTMT>(stmt), W(text), SQLINTEGER(text.size()));
+    const bool narrow = narrowText_;
+    return Wait(stmt, [stmt, &text, &moved, narrow] {
+        const SQLRETURN rc = ExecDirectText(stmt, text, narrow);
         if (SQL_SUCCEEDED(rc))
             moved = SQLMoreResults(static_cast<SQLHSTMT>(stmt));
         return rc;
@@ -528,7 +556,6 @@ struct TQuery::TImpl {
     bool hadRow = false;
     std::vector<TField> fields;
     std::vector<TColumnData> columns;
-    std::vector<SQLWCHAR> chunk;
     QByteArray bytes;
 
     std::vector<TParam> params;
@@ -537,6 +564,7 @@ struct TQuery::TImpl {
     TParsedStatement parsed;
     std::vector<QString> boundValues;
     std::vector<SQLLEN> boundLengths;
+    std::vector<QByteArray> boundUtf8;
 
     void RefreshParams(const QString& sql) {
         if (paramsParsed && sql == paramsSource)
@@ -578,60 +606,20 @@ struct TQuery::TImpl {
     }
 
     void ReadText(SQLUSMALLINT column, TColumnData& data) {
-        const SQLLEN chunkBytes = SQLLEN(chunk.size() * sizeof(SQLWCHAR));
-        data.raw.resize(0); // keeps the capacity of the previous row's value
-        for (bool first = true;; first = false) {
-            SQLLEN indicator = 0;
-            const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, chunk.data(), chunkBytes, &indicator);
-            if (rc == SQL_NO_DATA && !first)
-                break;
-            if (!SQL_SUCCEEDED(rc))
-                FailStatement(rc, "Reading a column");
-            if (indicator == SQL_NULL_DATA) {
-                data.null = true;
-                return;
-            }
-            const bool truncated =
-                rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
-            if (!truncated) {
-                // MariaDB's driver reports some Hebrew texts a few characters short while it writes them
-                // whole: the text ends at its terminator, never before the length reported.
-                size_t length = std::min(size_t(indicator) / sizeof(SQLWCHAR), chunk.size() - 1);
-                while (length + 1 < chunk.size() && chunk[length] != 0)
-                    ++length;
-                data.raw.append(reinterpret_cast<const QChar*>(chunk.data()), qsizetype(length));
-                break;
-            }
-            if (first && indicator != SQL_NO_TOTAL)
-                data.raw.reserve(indicator / SQLLEN(sizeof(SQLWCHAR)));
-            data.raw.append(reinterpret_cast<const QChar*>(chunk.data()), qsizetype(chunk.size() - 1));
-        }
-        data.null = false;
+        const bool utf8 = db->utf8Narrow_;
+        const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null)
+                                  : ReadWideText(stmt, column, data.raw, data.null);
+        if (rc != SQL_SUCCESS)
+            FailStatement(rc, "Reading a column");
+        if (utf8)
+            data.raw = QString::fromUtf8(bytes);
     }
 
     void ReadBinary(SQLUSMALLINT column, TColumnData& data) {
-        const SQLLEN chunkBytes = SQLLEN(chunk.size() * sizeof(SQLWCHAR));
-        bytes.resize(0);
-        for (bool first = true;; first = false) {
-            SQLLEN indicator = 0;
-            const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_BINARY, chunk.data(), chunkBytes, &indicator);
-            if (rc == SQL_NO_DATA && !first)
-                break;
-            if (!SQL_SUCCEEDED(rc))
-                FailStatement(rc, "Reading a column");
-            if (indicator == SQL_NULL_DATA) {
-                data.null = true;
-                data.raw.resize(0);
-                return;
-            }
-            const bool truncated =
-                rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator > chunkBytes);
-            bytes.append(reinterpret_cast<const char*>(chunk.data()), truncated ? chunkBytes : indicator);
-            if (!truncated)
-                break;
-        }
-        data.raw = QString::fromLatin1(bytes.toHex().toUpper());
-        data.null = false;
+        const SQLRETURN rc = ReadBytes(stmt, column, false, bytes, data.null);
+        if (rc != SQL_SUCCESS)
+            FailStatement(rc, "Reading a column");
+        HexDigits(bytes, data.raw);
     }
 
     void ReadDouble(SQLUSMALLINT column, TColumnData& data) {
@@ -668,8 +656,6 @@ struct TQuery::TImpl {
             switch (data.kind) {
             case TReadKind::Text:
                 ReadText(column, data);
-                if (data.null)
-                    data.raw.resize(0);
                 break;
             case TReadKind::Binary:
                 ReadBinary(column, data);
@@ -758,8 +744,6 @@ struct TQuery::TImpl {
             target->clients_.push_back(&query);
         }
         SQLFreeStmt(stmt, SQL_RESET_PARAMS);
-        if (chunk.empty())
-            chunk.resize(textChunkChars);
 
         RefreshParams(query.SQL.join('\n'));
         const QString& text = parsed.markers.isEmpty() ? paramsSource : parsed.text;
@@ -771,13 +755,24 @@ struct TQuery::TImpl {
             boundValues.push_back(it != params.end() ? it->Value : QString());
         }
         boundLengths.assign(boundValues.size(), 0);
+        boundUtf8.assign(boundValues.size(), QByteArray());
         for (size_t i = 0; i < boundValues.size(); ++i) {
             const QString& v = boundValues[i];
-            boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
-            const SQLRETURN rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                                  v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
-                                                  SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v),
-                                                  boundLengths[i], &boundLengths[i]);
+            SQLRETURN rc;
+            if (target->utf8Narrow_) {
+                QByteArray& utf8 = boundUtf8[i] = v.toUtf8();
+                boundLengths[i] = SQLLEN(utf8.size());
+                rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                      utf8.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
+                                      SQLULEN(std::max<qsizetype>(utf8.size(), 1)), 0, utf8.data(),
+                                      boundLengths[i], &boundLengths[i]);
+            } else {
+                boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
+                rc = SQLBindParameter(stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                      v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
+                                      SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v), boundLengths[i],
+                                      &boundLengths[i]);
+            }
             if (!SQL_SUCCEEDED(rc))
                 FailStatement(rc, "Binding a parameter");
         }
@@ -786,9 +781,9 @@ struct TQuery::TImpl {
         TWaitResult wait;
         {
             TPortionScope portions(db->Handle(), query.ReadInPortions && db->cursorOnRequest_);
-            wait = drain ? db->ExecAndMoveOn(h, text, drain->rc) : db->Wait(h, [h, &text] {
-                return SQLExecDirectW(h, W(text), SQLINTEGER(text.size()));
-            });
+            const bool narrow = db->narrowText_;
+            wait = drain ? db->ExecAndMoveOn(h, text, drain->rc)
+                         : db->Wait(h, [h, &text, narrow] { return ExecDirectText(h, text, narrow); });
         }
         if (wait.Rc == SQL_NO_DATA)
             return 0;

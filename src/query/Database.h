@@ -97,6 +97,12 @@ private:
     // The driver reads a whole result into memory unless told per statement to read it through a
     // cursor (PostgreSQL's psqlODBC).
     bool cursorOnRequest_ = false;
+    // The driver has no wide-character entry points: statements go to it as UTF-8 through the narrow
+    // ones, which carry every character.
+    bool narrowText_ = false;
+    // Texts are read and bound as UTF-8 through SQL_C_CHAR: the driver's UTF-16 texts are not whole.
+    bool utf8Narrow_ = false;
+    bool ReadsUtf8Whole();
     QString ConnectionString(const QString& userName, const QString& password) const;
     void Connect(const QString& userName, const QString& password);
     // Reopens a lost connection unless a query still reads a result on it, which reopening would end.

@@ -121,19 +121,28 @@ QString DecimalWithScale(const QString& plain, int maxScale) {
     return (negative && !zero ? "-" : "") + whole + '.' + fraction;
 }
 
-QString EscapeQuotes(const QString& text) {
-    if (!text.contains('\''))
+// One pass into a text of the final size: QString::replace moves the rest of the text again for each
+// batch of matches, which costs a large text with many apostrophes time in the square of its size.
+static QString Doubled(const QString& text, bool backslashes) {
+    const qsizetype extra = text.count('\'') + (backslashes ? text.count('\\') : 0);
+    if (extra == 0)
         return text;
-    QString escaped = text;
-    escaped.replace('\'', "''");
-    return escaped;
+    QString doubled(text.size() + extra, Qt::Uninitialized);
+    QChar* out = doubled.data();
+    for (const QChar c : text) {
+        *out++ = c;
+        if (c == '\'' || (backslashes && c == '\\'))
+            *out++ = c;
+    }
+    return doubled;
+}
+
+QString EscapeQuotes(const QString& text) {
+    return Doubled(text, false);
 }
 
 QString EscapeLiteral(const QString& text, TBackslashes backslashes) {
-    QString escaped = EscapeQuotes(text);
-    if (backslashes != TBackslashes::Literal && escaped.contains('\\'))
-        escaped.replace('\\', "\\\\");
-    return escaped;
+    return Doubled(text, backslashes != TBackslashes::Literal);
 }
 
 QString BinaryLiteral(const QString& hex, TEngineKind engine) {

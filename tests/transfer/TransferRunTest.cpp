@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -277,7 +278,8 @@ TEST_F(Transfer, StopOnErrorAsksAfterEachFailure) {
         answers.AnswerMessage(mrNo);
         Run({"A"}, false);
     }
-    EXPECT_EQ(LogLines().last(), "A Stopped after a failed record. Transfered: 4 Failed: 1"); // No ends the run
+    EXPECT_EQ(LogLines().last(),
+              "A Stopped after a failed record. Transfered: 4 Failed: 1"); // No ends the run
     EXPECT_EQ(Count("DBDest", "TA_D"), 7 + 4);
     EXPECT_EQ(QString::fromUtf8(dir.ReadFile("FailedData.sql")).count("\r\n;\r\n"), 3);
 }
@@ -418,6 +420,110 @@ TEST_F(Transfer, ScriptingAndDirectRunsOfTheSameFlowsGiveTheSameRows) {
               "103|zz|other|NULL|0|NULL|Kelvo d.o.\n"            // a float NULL reads as zero
               "104|b|second|ČŠŽ a lo|0,5|2. 01. 1979|Kelvo d.o.");
     ResetRegionalLocaleForTests();
+}
+
+// Source and destination on the engine (SQLite: two files, as a reader there keeps a writer waiting).
+void ConnectOnEngine(Transfer& t, TEngine engine) {
+    const QString dsn = Engines::Dsn(engine);
+    t.Connect(engine == TEngine::SQLite ? "KelvoLite" : dsn, dsn);
+}
+
+QByteArray Sha1(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+}
+
+// Texts (characters) and bytes of every size arrive whole in direct mode, and the export file holds
+// each one's whole literal; an empty value enters as NULL.
+TEST_P(TransferOn, ValuesOfEverySizeArriveWhole) {
+    const TEngine engine = GetParam();
+    ConnectOnEngine(*this, engine);
+    const bool maria = engine == TEngine::MariaDB;
+    const QString blob = maria ? "longblob" : Engines::Type(engine, "blob");
+    for (TDatabase* db : {source.get(), dest.get()})
+        for (const char* table : {"BIG", "BIG_D"})
+            if (db == source.get() || engine == TEngine::SQLite)
+                db->ExecDirect(QString("create table %1 (ID integer, T %2, B %3)")
+                                   .arg(table, maria ? "longtext" : "text", blob));
+    const int sizes[] = {0, 1, 65536, 5 << 20};
+    QStringList texts, hexes;
+    for (int i = 0; i < 4; ++i) { // a text and bytes apart: MariaDB takes statements up to 16 MB
+        const int n = sizes[i];
+        texts << (n == 1 ? QString("x") : QString("ač'😀").repeated(n / 4));
+        QByteArray bytes(n, Qt::Uninitialized);
+        for (int b = 0; b < n; ++b)
+            bytes[b] = char(b * 7);
+        hexes << QString::fromLatin1(bytes.toHex().toUpper());
+        source->ExecDirect(QString("insert into BIG values (%1, '%2', NULL)")
+                               .arg(i)
+                               .arg(QString(texts[i]).replace("'", "''")));
+        source->ExecDirect(QString("insert into BIG values (%1, NULL, %2)")
+                               .arg(10 + i)
+                               .arg(Engines::BlobLiteral(engine, bytes)));
+    }
+    Flow("BIG", "[SOURCE]\r\nNAME=BIG\r\n[TARGET]\r\nNAME=BIG_D\r\n[FIELDS]\r\nID=ID\r\nT=T\r\nB=B\r\n");
+    Run({"BIG"}, false);
+    EXPECT_FALSE(QFile::exists(dir.FilePath("FailedData.sql")))
+        << dir.ReadFile("FailedData.sql").left(300).data();
+    TQuery q;
+    q.DatabaseName = "DBDest";
+    q.SQL << "select ID, T, B from BIG_D order by ID";
+    QStringList arrived;
+    for (q.Open(); !q.Eof(); q.Next()) {
+        const int id = int(q.Fields(0).AsInteger());
+        const TField& value = q.Fields(id < 10 ? 1 : 2);
+        const QString expected = id < 10 ? texts[id] : hexes[id - 10];
+        arrived << QString("%1: %2").arg(id).arg(value.IsNull() ? "NULL" : Sha1(value.RawText().toUtf8()));
+        EXPECT_EQ(value.IsNull() ? "NULL" : Sha1(value.RawText().toUtf8()),
+                  expected.isEmpty() ? "NULL" : Sha1(expected.toUtf8()))
+            << id;
+    }
+    EXPECT_EQ(arrived.size(), 8);
+
+    TScriptedAnswerer answers;
+    answers.AnswerSave(dir.FilePath("big.sql"));
+    Run({"BIG"}, true);
+    QFile exported(dir.FilePath("big.sql"));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QByteArray file = exported.readAll();
+    for (int i = 1; i < 4; ++i) {
+        const QString binary =
+            engine == TEngine::PostgreSQL ? "decode('" + hexes[i] + "','hex')" : "X'" + hexes[i] + "'";
+        EXPECT_TRUE(file.contains(("'" + QString(texts[i]).replace("'", "''") + "'").toUtf8())) << sizes[i];
+        EXPECT_TRUE(file.contains(binary.toUtf8())) << sizes[i];
+    }
+}
+
+// A text holding a NUL character fails its row with the reason, never arriving cut; bytes holding NULs
+// arrive whole. PostgreSQL's texts hold no NUL; the SQLite driver keeps each text as a C string, so a text
+// from SQLite ends at its first NUL, as SQLite's own text functions read it.
+TEST_P(TransferOn, NulCharactersAreNeverCutSilently) {
+    const TEngine engine = GetParam();
+    ConnectOnEngine(*this, engine);
+    for (TDatabase* db : {source.get(), dest.get()})
+        for (const char* table : {"NULS", "NULS_D"})
+            if (db == source.get() || engine == TEngine::SQLite)
+                db->ExecDirect(QString("create table %1 (ID integer, T %2, B %3)")
+                                   .arg(table, Engines::Type(engine, "memo"), Engines::Type(engine, "blob")));
+    source->ExecDirect("insert into NULS values (1, 'ok', " +
+                       Engines::BlobLiteral(engine, QByteArray("a\0b\0", 4)) + ")");
+    const struct {
+        TEngine engine;
+        const char* nulText;
+        QStringList arrived;
+    } cases[] = {
+        {TEngine::SQLite, "'ab' || char(0) || 'cd'", {"1|ok|61006200", "2|ab|NULL"}},
+        {TEngine::PostgreSQL, nullptr, {"1|ok|61006200"}},
+        {TEngine::MariaDB, "concat('ab', char(0), 'cd')", {"1|ok|61006200"}},
+    };
+    const auto& c = cases[int(engine)];
+    if (c.nulText)
+        source->ExecDirect(QString("insert into NULS values (2, %1, NULL)").arg(c.nulText));
+    Flow("N", "[SOURCE]\r\nNAME=NULS\r\n[TARGET]\r\nNAME=NULS_D\r\n[FIELDS]\r\nID=ID\r\nT=T\r\nB=B\r\n");
+    Run({"N"}, false);
+    EXPECT_EQ(QueryRows("DBDest", "select ID, T, B from NULS_D order by ID"), c.arrived);
+    const QString failed = QString::fromUtf8(dir.ReadFile("FailedData.sql"));
+    EXPECT_EQ(failed.contains("\"ab\\x00cd\" holds a NUL character"), engine == TEngine::MariaDB)
+        << failed.toStdString();
 }
 
 KELVO_ON_EVERY_ENGINE(TransferOn);

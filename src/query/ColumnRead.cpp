@@ -1,0 +1,80 @@
+#include "query/ColumnRead.h"
+
+#include <algorithm>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+namespace {
+
+constexpr qsizetype firstPart = 4096; // units: most values fit, and it is all a short value costs
+
+// Reads into out (QString: UTF-16 units, QByteArray: bytes) from unit 0 on. terminated: the driver ends
+// every part with a terminator of one unit, which the next part overwrites.
+template <typename Buffer>
+short ReadParts(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, Buffer& out, bool& null) {
+    using Unit = std::remove_reference_t<decltype(*out.data())>;
+    constexpr qsizetype unit = sizeof(Unit);
+    const qsizetype end = cType == SQL_C_BINARY ? 0 : 1;
+    qsizetype have = 0;
+    qsizetype room = firstPart;
+    null = false;
+    for (bool first = true;; first = false) {
+        out.resize(have + room);
+        SQLLEN indicator = 0;
+        const SQLRETURN rc =
+            SQLGetData(stmt, column, cType, out.data() + have, SQLLEN(room * unit), &indicator);
+        if (rc == SQL_NO_DATA && !first)
+            break;
+        if (!SQL_SUCCEEDED(rc)) {
+            out.resize(0);
+            return rc;
+        }
+        if (indicator == SQL_NULL_DATA) {
+            out.resize(0);
+            null = true;
+            return 0;
+        }
+        const qsizetype fits = room - end;
+        if (rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator > fits * unit)) {
+            have += fits;
+            // The rest in one call where its length is known; otherwise parts that double, so the calls
+            // stay few.
+            room =
+                indicator == SQL_NO_TOTAL ? room * 2 : std::max(indicator / unit - fits, qsizetype(1)) + end;
+            continue;
+        }
+        qsizetype length = std::min(qsizetype(indicator / unit), fits);
+        if (cType == SQL_C_WCHAR) {
+            // MariaDB's driver reports some Hebrew texts a few characters short while it writes them
+            // whole: the text ends at its terminator, never before the length reported.
+            while (length < fits && out.at(have + length) != Unit(0))
+                ++length;
+        }
+        have += length;
+        break;
+    }
+    out.resize(have);
+    return 0;
+}
+
+} // namespace
+
+short ReadWideText(void* stmt, unsigned short column, QString& text, bool& null) {
+    return ReadParts(static_cast<SQLHSTMT>(stmt), column, SQL_C_WCHAR, text, null);
+}
+
+short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& bytes, bool& null) {
+    return ReadParts(static_cast<SQLHSTMT>(stmt), column, utf8Text ? SQL_C_CHAR : SQL_C_BINARY, bytes, null);
+}
+
+void HexDigits(const QByteArray& bytes, QString& hex) {
+    static const char16_t digits[] = u"0123456789ABCDEF";
+    hex.resize(bytes.size() * 2);
+    char16_t* out = reinterpret_cast<char16_t*>(hex.data());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = digits[b >> 4];
+        *out++ = digits[b & 15];
+    }
+}
