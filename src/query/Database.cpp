@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <chrono>
 #include <langinfo.h>
 #include <locale.h>
 #include <odbcinst.h>
@@ -449,11 +450,26 @@ bool TDatabase::ReadsUtf8Whole() {
 }
 
 void TDatabase::Reopen() {
-    Close();
-    if (hasLogin_)
-        Connect(loginUser_, loginPassword_);
-    else
-        Open();
+    // A server that restarts refuses connections for a few seconds: tried again with a growing pause.
+    // Asking the operator for a login again and again is no retry, so only a known login is repeated.
+    const bool repeatable = hasLogin_ || !LoginPrompt;
+    const int window = ReconnectWindowMs();
+    const auto start = std::chrono::steady_clock::now();
+    for (int pause = 250;; pause = std::min(pause * 2, 4000)) {
+        Close();
+        try {
+            if (hasLogin_)
+                Connect(loginUser_, loginPassword_);
+            else
+                Open();
+            return;
+        } catch (const EDatabaseError&) {
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start);
+            if (!repeatable || spent.count() + pause > window || PauseBeforeRetry(pause))
+                throw;
+        }
+    }
 }
 
 void TDatabase::Close() {

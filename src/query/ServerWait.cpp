@@ -282,6 +282,26 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
     return result;
 }
 
+int ReconnectWindowMs() {
+    const int limit = Limits().StatementSeconds;
+    return 1000 * (limit > 0 ? std::min(limit, 30) : 30);
+}
+
+bool PauseBeforeRetry(int ms) {
+    using namespace std::chrono;
+    const auto until = steady_clock::now() + milliseconds(ms);
+    while (steady_clock::now() < until) {
+        {
+            const TOthersCodeScope others;
+            if (Hook() && Hook()())
+                return true;
+        }
+        std::this_thread::sleep_for(
+            std::min<steady_clock::duration>(milliseconds(20), until - steady_clock::now()));
+    }
+    return false;
+}
+
 QString WaitEndText(const TWaitResult& wait) {
     QString text;
     if (wait.End == TWaitEnd::LimitReached)

@@ -69,5 +69,12 @@ std::vector<TSocket> OpenSockets();
 // The sockets of after that are not in before.
 std::vector<TSocket> NewSockets(const std::vector<TSocket>& before, const std::vector<TSocket>& after);
 
+// How long a lost connection is tried again: a server restart takes seconds. The statement limit or
+// 30 seconds, whichever is less.
+int ReconnectWindowMs();
+// Sleeps ms before the next try of a connection, the innermost hook called as during a wait so the
+// window stays alive; true when the hook asked to cancel.
+bool PauseBeforeRetry(int ms);
+
 // Text for an error that ended a wait, put before the engine's own message.
 QString WaitEndText(const TWaitResult& wait);

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <set>
+#include <thread>
 
 #include "fixtures/OwnPostgres.h"
 #include "fixtures/ScriptedAnswerer.h"
@@ -104,17 +105,34 @@ public:
     bool stopOnError = false;
 };
 
-TEST_F(ServerFaults, ServerRestartedMidRunIsReopenedOnceAndTheRunGoesOn) {
-    EXPECT_EQ(Run([this](TFTransfer&) {
-                  pg.Stop();
-                  pg.Start();
-              }),
-              "");
-    EXPECT_EQ(Failed(), std::set<int>{faultRow}); // the statement that met the broken connection
-    EXPECT_EQ(CheckEveryReadRowKept(rowCount).size(), size_t(rowCount - 1));
-    EXPECT_EQ(LogLines(), (QStringList{"Run Filter: 1 Export file: none", "F Transfered: 7 Failed: 1",
-                                       "Run ended: Data transfer ended with errors. 1 of 8 rows failed, see "
-                                       "FailedData.sql."}));
+TEST_F(ServerFaults, ServerRestartedMidRunIsReopenedAndTheRunGoesOn) {
+    SetTimeLimits({1, 10});
+    // Up at once, and back only after the first tries to reconnect have met a closed port.
+    for (const int downMs : {0, 1500}) {
+        SCOPED_TRACE(downMs);
+        QFile::remove(dir.FilePath("Transfer.log"));
+        QFile::remove(dir.FilePath("FailedData.sql"));
+        ExecOn(TOwnPostgres::Dsn(), "delete from SRC_D");
+        std::thread restart;
+        EXPECT_EQ(Run([&](TFTransfer&) {
+                      pg.Stop();
+                      restart = std::thread([&] {
+                          std::this_thread::sleep_for(std::chrono::milliseconds(downMs));
+                          pg.Start();
+                      });
+                      if (downMs == 0)
+                          restart.join();
+                  }),
+                  "");
+        if (restart.joinable())
+            restart.join();
+        EXPECT_EQ(Failed(), std::set<int>{faultRow}); // the statement that met the broken connection
+        EXPECT_EQ(CheckEveryReadRowKept(rowCount).size(), size_t(rowCount - 1));
+        EXPECT_EQ(LogLines(),
+                  (QStringList{"Run Filter: 1 Export file: none", "F Transfered: 7 Failed: 1",
+                               "Run ended: Data transfer ended with errors. 1 of 8 rows failed, see "
+                               "FailedData.sql."}));
+    }
 }
 
 TEST_F(ServerFaults, ServerStoppedForGoodEndsTheRunNamingFlowAndRow) {
