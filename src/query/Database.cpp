@@ -399,16 +399,24 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
                       reinterpret_cast<SQLPOINTER>(SQLULEN(limits.StatementSeconds)), 0);
     const std::vector<TSocket> before = OpenSockets();
     const QDateTime started = QDateTime::currentDateTimeUtc();
-    rc = SQLDriverConnectW(dbc, nullptr, W(connection), SQLSMALLINT(connection.size()), nullptr, 0, nullptr,
-                           SQL_DRIVER_NOPROMPT);
+    // Off this thread: a driver may wait for a server that accepted the connection and never answers
+    // longer than its own login limit (MariaDB's waits for the greeting without one).
+    const TWaitResult wait = WaitForLogin(before, limits.LoginSeconds, [&] {
+        const TUtf8CodesetScope connecting; // a locale is its thread's own
+        return SQLDriverConnectW(dbc, nullptr, W(connection), SQLSMALLINT(connection.size()), nullptr, 0,
+                                 nullptr, SQL_DRIVER_NOPROMPT);
+    });
+    rc = wait.Rc;
     if (!SQL_SUCCEEDED(rc)) {
         QString text = ErrorText(SQL_HANDLE_DBC, dbc, rc, "Connecting");
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         const qint64 waited = started.msecsTo(QDateTime::currentDateTimeUtc());
+        if (wait.End == TWaitEnd::Cancelled)
+            throw EDatabaseError(QString("Login to database %1 was cancelled.").arg(DatabaseName));
         if (limits.LoginSeconds > 0 && waited >= limits.LoginSeconds * 900LL)
-            text = QString("The server of database %1 did not answer the login within %2 seconds "
-                           "(LOGIN_TIMEOUT in TransferSettings.ini).\n")
-                       .arg(DatabaseName)
+            text = QString("The server of database %1 (data source %2) did not answer the login within %3 "
+                           "seconds (LOGIN_TIMEOUT in TransferSettings.ini).\n")
+                       .arg(DatabaseName, AliasName)
                        .arg(limits.LoginSeconds) +
                    text;
         throw EDatabaseError(text);

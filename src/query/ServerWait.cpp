@@ -282,6 +282,50 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
     return result;
 }
 
+TWaitResult WaitForLogin(const std::vector<TSocket>& before, int limitSeconds,
+                         const std::function<short()>& call) {
+    if (waiting)
+        throw EDatabaseError("The program is still waiting for the server to answer an earlier statement. "
+                             "Try again when that statement has ended.");
+    waiting = true;
+    struct TReset {
+        ~TReset() { waiting = false; }
+    } reset;
+
+    using namespace std::chrono;
+    TWaitThread& thread = TWaitThread::Instance();
+    thread.Post(call);
+    const auto start = steady_clock::now();
+    TWaitResult result;
+    short rc = 0;
+    bool done = thread.WaitDone(milliseconds(100), rc);
+    std::exception_ptr hookError;
+    while (!done) {
+        bool cancel = false;
+        try {
+            const TOthersCodeScope others;
+            cancel = Hook() && Hook()();
+        } catch (...) {
+            hookError = std::current_exception();
+            cancel = true;
+        }
+        const bool late = limitSeconds > 0 && steady_clock::now() - start >= seconds(limitSeconds + 1);
+        if (!result.SocketsShut && (cancel || late)) {
+            // The login's sockets are those the call opened meanwhile; shutting them makes its wait end.
+            for (const TSocket& socket : NewSockets(before, OpenSockets()))
+                if (SameSocket(socket))
+                    shutdown(socket.Fd, SHUT_RDWR);
+            result.SocketsShut = true;
+            result.End = cancel ? TWaitEnd::Cancelled : TWaitEnd::LimitReached;
+        }
+        done = thread.WaitDone(milliseconds(40), rc);
+    }
+    if (hookError)
+        std::rethrow_exception(hookError);
+    result.Rc = rc;
+    return result;
+}
+
 int ReconnectWindowMs() {
     const int limit = Limits().StatementSeconds;
     return 1000 * (limit > 0 ? std::min(limit, 30) : 30);

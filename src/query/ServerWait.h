@@ -64,6 +64,13 @@ struct TSocket {
 TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
                           const std::function<short()>& call);
 
+// Runs a login call (a connect) on the wait thread while this one waits and calls the hook. At
+// limitSeconds (0: none) and a second's grace for the driver's own limit, or when the hook asks to
+// cancel, the sockets opened since before are shut, which ends a driver's wait on a server that
+// accepted the connection and never answers.
+TWaitResult WaitForLogin(const std::vector<TSocket>& before, int limitSeconds,
+                         const std::function<short()>& call);
+
 // The sockets this process holds now, to tell which ones a new connection opened.
 std::vector<TSocket> OpenSockets();
 // The sockets of after that are not in before.

@@ -1,4 +1,10 @@
+#include <QFile>
+#include <arpa/inet.h>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "fixtures/OwnPostgres.h"
 #include "fixtures/TestEnv.h"
@@ -83,6 +89,49 @@ TEST(ServerWait, SlowBusyPausedAndSilentServers) {
             << error.what();
     }
     pg.Resume();
+}
+
+// A listener on a loopback port that the kernel completes connections for and that never answers: a
+// login waits for a greeting that does not come.
+TEST(ServerWait, ALoginToAServerThatNeverAnswersEndsAtItsLimit) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int port = ntohs(address.sin_port);
+    QFile ini(qEnvironmentVariable("ODBCINI"));
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write(
+        QString("\n[KelvoSilentPg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%1\nDatabase=x\n"
+                "\n[KelvoSilentMaria]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=%1\nDatabase=x\n"
+                "User=x\n")
+            .arg(port)
+            .toUtf8());
+    ini.close();
+    const TLimitsScope limits({2, 2});
+    for (const char* dsn : {"KelvoSilentPg", "KelvoSilentMaria"}) {
+        TDatabase silent;
+        silent.DatabaseName = "KelvoSilent";
+        silent.AliasName = dsn;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            silent.Open();
+            ADD_FAILURE() << dsn << ": the login to a silent server ended without an error";
+        } catch (const EDatabaseError& error) {
+            EXPECT_TRUE(error.Message().contains(
+                QString("(data source %1) did not answer the login within 2 seconds (LOGIN_TIMEOUT")
+                    .arg(dsn)))
+                << error.what();
+        }
+        // Bounded, not timed: without an end of its own the wait would last until the test's timeout.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2 + 5)) << dsn;
+    }
+    close(listener);
 }
 
 } // namespace
