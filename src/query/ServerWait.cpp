@@ -7,6 +7,7 @@
 #include <chrono>
 #include <dirent.h>
 #include <exception>
+#include <memory>
 #include <semaphore.h>
 #include <sql.h>
 #include <sys/socket.h>
@@ -241,6 +242,17 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
     // The server gets this long to honour a cancel before its connection is cut.
     constexpr auto cancelGrace = seconds(2);
     auto forceAt = steady_clock::time_point::max();
+    // SQLCancel may wait on the server itself (PostgreSQL's opens a connection of its own and waits for
+    // the server to close it): it runs on a thread of its own, whose socket is shut with the statement's.
+    std::vector<TSocket> beforeCancel;
+    std::thread canceller;
+    const auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    const auto shutCanceller = [&] {
+        if (canceller.joinable() && !cancelled->load())
+            for (const TSocket& socket : NewSockets(beforeCancel, OpenSockets()))
+                if (SameSocket(socket))
+                    shutdown(socket.Fd, SHUT_RDWR);
+    };
     short rc = 0;
     // A quick answer, the usual case, is taken without pumping anything.
     bool done = thread.WaitDone(milliseconds(100), rc);
@@ -263,7 +275,11 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
                 result.End = cancel ? TWaitEnd::Cancelled : TWaitEnd::LimitReached;
                 // Cancelling from another thread is what SQLCancel is for; the waiting call then
                 // returns with the engine's cancel error.
-                SQLCancel(static_cast<SQLHSTMT>(stmt));
+                beforeCancel = OpenSockets();
+                canceller = std::thread([stmt, cancelled] {
+                    SQLCancel(static_cast<SQLHSTMT>(stmt));
+                    cancelled->store(true);
+                });
                 forceAt = now + cancelGrace;
             }
         } else if (!result.SocketsShut && now >= forceAt) {
@@ -272,9 +288,23 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
             for (const TSocket& socket : sockets)
                 if (SameSocket(socket))
                     shutdown(socket.Fd, SHUT_RDWR);
+            shutCanceller();
             result.SocketsShut = true;
         }
         done = thread.WaitDone(milliseconds(40), rc);
+    }
+    if (canceller.joinable()) {
+        // The call has returned; a cancel still on its way is cut too. One that cannot be cut (a connect
+        // to a dead host) is left behind rather than holding the program.
+        for (int tries = 0; tries < 50 && !cancelled->load(); ++tries) {
+            if (tries % 10 == 9)
+                shutCanceller();
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+        if (cancelled->load())
+            canceller.join();
+        else
+            canceller.detach();
     }
     if (hookError)
         std::rethrow_exception(hookError);

@@ -164,6 +164,26 @@ TEST_F(ServerFaults, PausedServerEndsTheStatementAfterTheLimitAndTheRunGoesOn) {
     CheckEveryReadRowKept(rowCount);
 }
 
+// A server frozen whole (postmaster too) takes no cancel: the cancel itself would wait on it. The
+// statement still ends after its limit, its connection is given up, and the run ends naming the row.
+TEST_F(ServerFaults, FrozenServerEndsTheStatementAndTheRun) {
+    const int pid = BackendPid();
+    const auto start = std::chrono::steady_clock::now();
+    const QString error = Run([&](TFTransfer&) {
+        pg.Pause(pid);
+        pg.Pause();
+    });
+    // Bounded, not timed: before, the run waited on the cancel for good.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    pg.Resume();
+    pg.Resume(pid);
+    EXPECT_TRUE(
+        error.startsWith("Flow F ended at row 3: the connection to database DBDest was lost and could "
+                         "not be reopened.\n"))
+        << error.toStdString();
+    EXPECT_EQ(Failed(), std::set<int>{faultRow});
+}
+
 // Whatever statement waits when the operator cancels, the run ends as cancelled: no error, no question,
 // nothing inserted with an empty value, the row in flight neither copied nor failed.
 TEST_F(ServerFaults, CancelWhileAnyStatementWaitsEndsTheRunAsCancelled) {
