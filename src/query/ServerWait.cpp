@@ -145,6 +145,40 @@ bool SameSocket(const TSocket& socket) {
     return fstat(socket.Fd, &st) == 0 && S_ISSOCK(st.st_mode) && st.st_ino == socket.Inode;
 }
 
+// Shuts those of sockets that are still what they were, which ends a driver's wait on them.
+void Shut(const std::vector<TSocket>& sockets) {
+    for (const TSocket& socket : sockets)
+        if (SameSocket(socket))
+            shutdown(socket.Fd, SHUT_RDWR);
+}
+
+// One wait at a time: the wait thread serves one call, and a hook's pump could start another.
+class TOneWait {
+public:
+    TOneWait() {
+        if (waiting)
+            throw EDatabaseError(
+                "The program is still waiting for the server to answer an earlier statement. "
+                "Try again when that statement has ended.");
+        waiting = true;
+    }
+    ~TOneWait() { waiting = false; }
+    TOneWait(const TOneWait&) = delete;
+    TOneWait& operator=(const TOneWait&) = delete;
+};
+
+// Asks the innermost hook whether to cancel, its pump free to run others' code; an error it raises is
+// kept for after the call has returned, and cancels.
+bool AskHook(std::exception_ptr& hookError) {
+    try {
+        const TOthersCodeScope others;
+        return Hook() && Hook()();
+    } catch (...) {
+        hookError = std::current_exception();
+        return true;
+    }
+}
+
 } // namespace
 
 void SetTimeLimits(const TTimeLimits& limits) {
@@ -226,13 +260,7 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
         result.Rc = call();
         return result;
     }
-    if (waiting)
-        throw EDatabaseError("The program is still waiting for the server to answer an earlier statement. "
-                             "Try again when that statement has ended.");
-    waiting = true;
-    struct TReset {
-        ~TReset() { waiting = false; }
-    } reset;
+    const TOneWait one;
 
     using namespace std::chrono;
     TWaitThread& thread = TWaitThread::Instance();
@@ -249,25 +277,16 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
     const auto cancelled = std::make_shared<std::atomic<bool>>(false);
     const auto shutCanceller = [&] {
         if (canceller.joinable() && !cancelled->load())
-            for (const TSocket& socket : NewSockets(beforeCancel, OpenSockets()))
-                if (SameSocket(socket))
-                    shutdown(socket.Fd, SHUT_RDWR);
+            Shut(NewSockets(beforeCancel, OpenSockets()));
     };
     short rc = 0;
     // A quick answer, the usual case, is taken without pumping anything.
     bool done = thread.WaitDone(milliseconds(100), rc);
     std::exception_ptr hookError;
     while (!done) {
-        bool cancel = false;
         // The hook keeps pumping after a cancel too, so the window stays alive until the call returns.
         // Nothing may leave this loop before the call has returned: it runs on this frame's data.
-        try {
-            const TOthersCodeScope others;
-            cancel = Hook() && Hook()();
-        } catch (...) {
-            hookError = std::current_exception();
-            cancel = true;
-        }
+        const bool cancel = AskHook(hookError);
         const auto now = steady_clock::now();
         if (result.End == TWaitEnd::Answered) {
             const bool late = limit > 0 && now - start >= seconds(limit);
@@ -285,9 +304,7 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
         } else if (!result.SocketsShut && now >= forceAt) {
             // A server that does not answer does not honour a cancel either (a paused process, a
             // dead host): shutting the sockets makes the driver's wait end with a connection error.
-            for (const TSocket& socket : sockets)
-                if (SameSocket(socket))
-                    shutdown(socket.Fd, SHUT_RDWR);
+            Shut(sockets);
             shutCanceller();
             result.SocketsShut = true;
         }
@@ -314,13 +331,7 @@ TWaitResult WaitForServer(void* stmt, const std::vector<TSocket>& sockets,
 
 TWaitResult WaitForLogin(const std::vector<TSocket>& before, int limitSeconds,
                          const std::function<short()>& call) {
-    if (waiting)
-        throw EDatabaseError("The program is still waiting for the server to answer an earlier statement. "
-                             "Try again when that statement has ended.");
-    waiting = true;
-    struct TReset {
-        ~TReset() { waiting = false; }
-    } reset;
+    const TOneWait one;
 
     using namespace std::chrono;
     TWaitThread& thread = TWaitThread::Instance();
@@ -331,20 +342,11 @@ TWaitResult WaitForLogin(const std::vector<TSocket>& before, int limitSeconds,
     bool done = thread.WaitDone(milliseconds(100), rc);
     std::exception_ptr hookError;
     while (!done) {
-        bool cancel = false;
-        try {
-            const TOthersCodeScope others;
-            cancel = Hook() && Hook()();
-        } catch (...) {
-            hookError = std::current_exception();
-            cancel = true;
-        }
+        const bool cancel = AskHook(hookError);
         const bool late = limitSeconds > 0 && steady_clock::now() - start >= seconds(limitSeconds + 1);
         if (!result.SocketsShut && (cancel || late)) {
             // The login's sockets are those the call opened meanwhile; shutting them makes its wait end.
-            for (const TSocket& socket : NewSockets(before, OpenSockets()))
-                if (SameSocket(socket))
-                    shutdown(socket.Fd, SHUT_RDWR);
+            Shut(NewSockets(before, OpenSockets()));
             result.SocketsShut = true;
             result.End = cancel ? TWaitEnd::Cancelled : TWaitEnd::LimitReached;
         }
