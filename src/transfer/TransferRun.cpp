@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 #include "flows/FlowFile.h"
@@ -21,10 +22,6 @@ namespace {
 
 QString Percent(double value) {
     return QString::number(std::llround(value)) + "%";
-}
-
-bool Holds(const QStringList& list, const QString& name) {
-    return list.contains(name, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -191,18 +188,17 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
                 view_.SetLabel("LFailed", "Failed insert on 0 records.");
             view_.Pump();
         }
-        for (const QString& flow : flowNames)
-            if (!Holds(done, flow))
-                result_.NotRun << flow;
+        ListNotRun(flowNames);
         AppendLogLine(LogFile(), "Run ended: " + RunOutcomeText(result_));
     } catch (const std::exception& error) {
         if (canceled_ || IsOperatorCancel(error)) {
             // Whatever waited when the operator cancelled, the run ends as cancelled, not by an error.
-            EndCancelled(flowNames, done);
+            EndCancelled(flowNames);
             return result_;
         }
         result_.End = TRunEnd::EndedByError;
         result_.Message = ErrorMessage(error);
+        ListNotRun(flowNames);
         // Told in Transfer.log as well, when it can still be written; the error itself goes on.
         try {
             if (!result_.Flows.empty() && !result_.Flows.back().Ended) {
@@ -224,7 +220,7 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
     return result_;
 }
 
-void TTransferRun::EndCancelled(const QStringList& flowNames, const QStringList& done) {
+void TTransferRun::EndCancelled(const QStringList& flowNames) {
     result_.End = TRunEnd::Cancelled;
     if (inRow_)
         result_.CanceledRecord = copy_.RowsRead + 1;
@@ -233,10 +229,18 @@ void TTransferRun::EndCancelled(const QStringList& flowNames, const QStringList&
         SyncFlow(result_.Flows.back());
         LogFlowLine(" User canceled.", logStart_);
     }
-    for (const QString& flow : flowNames)
-        if (!Holds(done, flow) && !Holds(result_.NotRun, flow))
-            result_.NotRun << flow;
+    ListNotRun(flowNames);
     AppendLogLine(LogFile(), "Run ended: " + RunOutcomeText(result_));
+}
+
+// The requested flows that never started; a flow that started is told by its own result.
+void TTransferRun::ListNotRun(const QStringList& flowNames) {
+    result_.NotRun.clear();
+    for (const QString& flow : flowNames)
+        if (std::none_of(result_.Flows.begin(), result_.Flows.end(), [&](const TFlowResult& f) {
+                return f.Name.compare(flow, Qt::CaseInsensitive) == 0;
+            }))
+            result_.NotRun << flow;
 }
 
 bool TTransferRun::RunFlow(const QString& name, int& done) {

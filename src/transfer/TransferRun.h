@@ -64,7 +64,8 @@ private:
     bool RunFlow(const QString& name, int& done); // false: the run ends
     void SyncFlow(TFlowResult& flow) const;
     void LogFlowLine(const QString& state, double start);
-    void EndCancelled(const QStringList& flowNames, const QStringList& done);
+    void EndCancelled(const QStringList& flowNames);
+    void ListNotRun(const QStringList& flowNames);
     void LogScriptFailures(const QString& name, const std::vector<TScriptFailure>& failures);
 
     ITransferView& view_;

@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolBar>
 #include <csignal>
@@ -159,6 +160,13 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         const TChildResult run = Run(c.args, env);
         EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
         EXPECT_TRUE(run.Err.contains(c.err)) << run.Err.toStdString();
+        // A flow that started is told once, by its own line, never again as "not run".
+        for (const char* flow : {"KUPCI", "NAROCILA"})
+            EXPECT_LE(run.Out.count(
+                          QRegularExpression(QString("^%1 ").arg(flow), QRegularExpression::MultilineOption)),
+                      1)
+                << flow << "\n"
+                << run.Out.toStdString();
     }
 }
 
