@@ -2,21 +2,14 @@
 
 #include <QHash>
 #include <algorithm>
-#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
 
 #include "query/Database.h"
+#include "query/DriverText.h"
 
 namespace {
-
-QString ProfileString(const QString& section, const char* key, const char* file) {
-    char buffer[1024] = {};
-    const QByteArray name = section.toUtf8();
-    const int n = SQLGetPrivateProfileString(name.constData(), key, "", buffer, int(sizeof buffer), file);
-    return n > 0 ? QString::fromUtf8(buffer, qstrnlen(buffer, sizeof buffer)).trimmed() : QString();
-}
 
 QString DbmsName(TDatabase& db) {
     SQLWCHAR name[256] = {};
@@ -87,10 +80,10 @@ TDialect ConnectionDialect(const QString& databaseName) {
 }
 
 TDialect DataSourceDialect(const QString& dsn) {
-    const QString driver = ProfileString(dsn, "Driver", "odbc.ini");
+    const QString driver = OdbcProfileString(dsn, "Driver", "odbc.ini");
     TEngineKind engine = EngineFromName(driver);
     if (engine == TEngineKind::Unknown && !driver.isEmpty() && !driver.contains('/'))
-        engine = EngineFromName(ProfileString(driver, "Driver", "odbcinst.ini"));
+        engine = EngineFromName(OdbcProfileString(driver, "Driver", "odbcinst.ini"));
     TDialect dialect{engine, TBackslashes::Literal};
     if (engine == TEngineKind::PostgreSQL)
         dialect.Backslashes = TBackslashes::Unknown;

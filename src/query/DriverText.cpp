@@ -11,24 +11,24 @@
 #include <sqlucode.h>
 #include <sys/stat.h>
 
-namespace {
-
-QString ProfileValue(const QString& section, const char* key, const char* file) {
+QString OdbcProfileString(const QString& section, const char* key, const char* file) {
     char buffer[1024] = {};
     const QByteArray name = section.toUtf8();
     const int n = SQLGetPrivateProfileString(name.constData(), key, "", buffer, int(sizeof buffer), file);
     return n > 0 ? QString::fromUtf8(buffer, qstrnlen(buffer, sizeof buffer)).trimmed() : QString();
 }
 
+namespace {
+
 // The driver library files a connection may have loaded: the data source's Driver entry (a path, or
 // the name of an odbcinst.ini section holding one) and the file the driver reports.
 QStringList DriverFiles(SQLHDBC dbc, const QString& dsn) {
     QStringList files;
-    const QString driver = ProfileValue(dsn, "Driver", "odbc.ini");
+    const QString driver = OdbcProfileString(dsn, "Driver", "odbc.ini");
     if (driver.contains('/'))
         files << driver;
     else if (!driver.isEmpty())
-        files << ProfileValue(driver, "Driver", "odbcinst.ini");
+        files << OdbcProfileString(driver, "Driver", "odbcinst.ini");
     SQLWCHAR name[256] = {};
     SQLSMALLINT bytes = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &bytes)))

@@ -6,6 +6,9 @@
 
 #include <QString>
 
+// A value of an ODBC profile file (odbc.ini, odbcinst.ini) as unixODBC finds it; empty when absent.
+QString OdbcProfileString(const QString& section, const char* key, const char* file);
+
 // Whether the driver of an open connection has wide-character entry points of its own: the library
 // the driver manager loaded for it (odbcinst.ini's Driver of the data source dsn, or the file
 // SQL_DRIVER_NAME names) exports SQLExecDirectW, as the driver manager itself looks it up. True when
