@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,7 @@ enum class TFieldType {
 const char* FieldTypeName(TFieldType type);
 
 class TQuery;
+class TConnectionThread;
 
 class TDatabase {
 public:
@@ -88,6 +90,8 @@ public:
     void ExecDirect(const QString& statement);
 
     void* Handle(); // SQLHDBC, for the query implementation
+    // The name the server gives its engine (SQL_DBMS_NAME), learnt at login; empty while closed.
+    const QString& DbmsName() const { return dbmsName_; }
     // Unique to each opening of a connection, program-wide; 0 while closed. Lets callers keep what they
     // learnt of a server for as long as that connection lasts.
     quint64 ConnectionId() const { return dbc_ ? connectionId_ : 0; }
@@ -110,13 +114,24 @@ private:
     // The error of a failed call on one of this connection's statements; marks the connection lost
     // when the failure says it broke.
     EDatabaseError StatementError(void* stmt, short rc, const char* action, const TWaitResult& wait);
+    // Runs call (ODBC calls on stmt, or on the connection alone when stmt is null) on the connection's
+    // thread, or here for a file engine.
     TWaitResult Wait(void* stmt, const std::function<short()>& call);
+    // The same for a clean-up that has nothing to report: when the call cannot run (another wait is in
+    // progress) it is left undone.
+    void CallQuietly(const std::function<short()>& call) noexcept;
+    void* AllocStatement(); // SQLHSTMT
+    void FreeStatement(void* stmt) noexcept;
     // Runs a statement's text and, when that succeeds, moves to its next result in the same call on
-    // the waiting thread: most statements have one result, and asking apart costs a hand-over more.
+    // the connection's thread: most statements have one result, and asking apart costs a hand-over more.
     TWaitResult ExecAndMoveOn(void* stmt, const QString& text, short& moved);
     // Reads the results after the first, from the answer of the move to the second (rc, wait).
     void DrainResults(void* stmt, short rc, TWaitResult wait);
     void* dbc_ = nullptr;
+    // Null for a connection without sockets (a file engine): its calls stay on the caller's thread.
+    // Shared with a wait in progress, which may outlast a close made from the window's pump.
+    std::shared_ptr<TConnectionThread> thread_;
+    QString dbmsName_;
     quint64 connectionId_ = 0;
     bool lost_ = false;
     bool hasLogin_ = false;

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the destination engine is and how it reads literals: whether backslashes inside a quoted text are
-// escapes, and the form of a binary literal. Learnt from a live connection (asked once per connection)
-// or, where the destination is not opened (scripting mode), from its data source's driver.
+// escapes, and the form of a binary literal. Learnt from a live connection (ServerDialect.h) or, where
+// the destination is not opened (scripting mode), from its data source's driver.
 
 #include <QString>
 #include <QStringList>
@@ -28,16 +28,7 @@ TEngineKind EngineFromName(const QString& name);
 // standard_conforming_strings, the sql_mode text for MariaDB; empty when not asked.
 TDialect DialectFromSetting(TEngineKind engine, const QString& setting);
 
-// The dialect of the registered connection databaseName, opening it when closed (with its login). Asked
-// once per connection.
-TDialect ConnectionDialect(const QString& databaseName);
-
 // The dialect the export file is written for: from the Driver entry of the ODBC data source dsn (its
 // name, else the library odbcinst.ini names for it). MariaDB is taken with its default sql_mode and
 // PostgreSQL with either setting of standard_conforming_strings.
 TDialect DataSourceDialect(const QString& dsn);
-
-// The character columns of table that have no declared length although the driver reports one
-// (PostgreSQL's varchar and bpchar without a length, SQLite's types without one), as the engine's catalogue
-// of the connection databaseName names them. Empty for engines whose character types always carry one.
-QStringList UnboundedTextColumns(const QString& databaseName, const QString& table);

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/PathWatch.h"
 #include "platform/ProgramDir.h"
+#include "query/ServerDialect.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "transfer/TransferFiles.h"

@@ -10,7 +10,7 @@
 #include "platform/PathWatch.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
-#include "query/Dialect.h"
+#include "query/ServerDialect.h"
 #include "query/LangQuery.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"

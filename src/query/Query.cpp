@@ -1,0 +1,409 @@
+#include "query/QueryImpl.h"
+
+#include <algorithm>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include "query/ColumnRead.h"
+#include "query/DatabaseValues.h"
+#include "query/DriverText.h"
+#include "query/OdbcCalls.h"
+
+using namespace DatabaseValues;
+using namespace Odbc;
+
+void TQuery::TImpl::RefreshParams(const QString& sql) {
+    if (paramsParsed && sql == paramsSource)
+        return;
+    parsed = ParseStatement(sql);
+    std::vector<TParam> refreshed;
+    for (const QString& name : parsed.markers) {
+        auto same = [&](const TParam& p) { return p.Name.compare(name, Qt::CaseInsensitive) == 0; };
+        if (std::any_of(refreshed.begin(), refreshed.end(), same))
+            continue;
+        auto old = std::find_if(params.begin(), params.end(), same);
+        refreshed.push_back({name, old != params.end() ? old->Value : QString()});
+    }
+    params = std::move(refreshed);
+    paramsSource = sql;
+    paramsParsed = true;
+}
+
+void TQuery::TImpl::ResetState() {
+    active = cursorOpen = hadRow = false;
+    bof = eof = true;
+    fields.clear();
+    columns.clear();
+}
+
+void TQuery::TImpl::CloseCursor(bool always) noexcept {
+    // Closing a cursor has nothing the caller could act on; the handle is reset on its next use.
+    if (stmt && (cursorOpen || always)) {
+        const SQLHSTMT h = stmt;
+        db->CallQuietly([h] { return SQLFreeStmt(h, SQL_CLOSE); });
+    }
+    cursorOpen = false;
+}
+
+void TQuery::TImpl::FailStatement(SQLRETURN rc, const char* action, const TWaitResult& wait) {
+    EDatabaseError error = db->StatementError(stmt, rc, action, wait);
+    CloseCursor(true);
+    ResetState();
+    throw error;
+}
+
+SQLRETURN TQuery::TImpl::ReadText(SQLUSMALLINT column, TColumnData& data) {
+    const bool utf8 = db->utf8Narrow_;
+    const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null)
+                              : ReadWideText(stmt, column, data.raw, data.null);
+    if (rc == SQL_SUCCESS && utf8)
+        data.raw = QString::fromUtf8(bytes);
+    return rc;
+}
+
+SQLRETURN TQuery::TImpl::ReadBinary(SQLUSMALLINT column, TColumnData& data) {
+    const SQLRETURN rc = ReadBytes(stmt, column, false, bytes, data.null);
+    if (rc == SQL_SUCCESS)
+        HexDigits(bytes, data.raw);
+    return rc;
+}
+
+SQLRETURN TQuery::TImpl::ReadDouble(SQLUSMALLINT column, TColumnData& data) {
+    double v = 0;
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_DOUBLE, &v, sizeof v, &indicator);
+    if (!SQL_SUCCEEDED(rc))
+        return rc;
+    data.null = indicator == SQL_NULL_DATA;
+    if (data.null) {
+        data.raw.resize(0);
+        return SQL_SUCCESS;
+    }
+    // Money carries at most four decimals.
+    QString text = QString::number(v, 'f', 4);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    data.raw = text;
+    return SQL_SUCCESS;
+}
+
+bool TQuery::TImpl::FetchRow() {
+    bool readFailed = false;
+    const TWaitResult wait = db->Wait(stmt, [this, &readFailed]() -> short {
+        const SQLRETURN fetched = SQLFetch(stmt);
+        if (!SQL_SUCCEEDED(fetched))
+            return fetched;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            TColumnData& data = columns[i];
+            const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+            const SQLRETURN rc = data.kind == TReadKind::Text     ? ReadText(column, data)
+                                 : data.kind == TReadKind::Binary ? ReadBinary(column, data)
+                                                                  : ReadDouble(column, data);
+            if (rc != SQL_SUCCESS) {
+                readFailed = true;
+                return rc;
+            }
+        }
+        return SQL_SUCCESS;
+    });
+    if (readFailed)
+        FailStatement(wait.Rc, "Reading a column", wait);
+    if (wait.Rc == SQL_NO_DATA)
+        return false;
+    if (!SQL_SUCCEEDED(wait.Rc))
+        FailStatement(wait.Rc, "Fetching a row", wait);
+    return true;
+}
+
+void TQuery::TImpl::Describe(const TQuery* owner, SQLSMALLINT count) {
+    fields.assign(size_t(count), TField());
+    columns.assign(size_t(count), TColumnData());
+    std::vector<TColumnInfo> infos(static_cast<size_t>(count));
+    std::vector<QString> names(static_cast<size_t>(count));
+    std::vector<SQLSMALLINT> digitsOf(static_cast<size_t>(count));
+    const SQLHSTMT h = stmt;
+    // One hand-over for all columns; what they mean is worked out afterwards.
+    const TWaitResult wait = db->Wait(h, [h, count, &infos, &names, &digitsOf]() -> short {
+        std::vector<SQLWCHAR> name(256);
+        for (SQLSMALLINT i = 0; i < count; ++i) {
+            const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+            TColumnInfo& info = infos[size_t(i)];
+            SQLSMALLINT nameLength = 0, sqlType = SQL_UNKNOWN_TYPE, digits = 0, nullable = 0;
+            SQLULEN columnSize = 0;
+            SQLRETURN rc = SQLDescribeColW(h, column, name.data(), SQLSMALLINT(name.size()), &nameLength,
+                                           &sqlType, &columnSize, &digits, &nullable);
+            if (SQL_SUCCEEDED(rc) && nameLength >= SQLSMALLINT(name.size())) {
+                name.resize(size_t(nameLength) + 1);
+                rc = SQLDescribeColW(h, column, name.data(), SQLSMALLINT(name.size()), &nameLength, &sqlType,
+                                     &columnSize, &digits, &nullable);
+            }
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+            SQLWCHAR typeName[128] = {};
+            SQLSMALLINT typeNameBytes = 0;
+            rc = SQLColAttributeW(h, column, SQL_DESC_TYPE_NAME, typeName, SQLSMALLINT(sizeof typeName),
+                                  &typeNameBytes, nullptr);
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+            SQLLEN autoUnique = 0, isUnsigned = 0;
+            rc = SQLColAttributeW(h, column, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique);
+            if (SQL_SUCCEEDED(rc))
+                rc = SQLColAttributeW(h, column, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+            info.typeName = FromW(typeName, std::min<qsizetype>(typeNameBytes / qsizetype(sizeof(SQLWCHAR)),
+                                                                qsizetype(std::size(typeName) - 1)));
+            info.sqlType = sqlType;
+            info.size = columnSize;
+            info.autoIncrement = autoUnique == SQL_TRUE;
+            info.isUnsigned = isUnsigned == SQL_TRUE;
+            names[size_t(i)] = FromW(name.data(), nameLength);
+            digitsOf[size_t(i)] = digits;
+        }
+        return SQL_SUCCESS;
+    });
+    if (!SQL_SUCCEEDED(wait.Rc))
+        FailStatement(wait.Rc, "Describing a column", wait);
+    for (SQLSMALLINT i = 0; i < count; ++i) {
+        const TColumnInfo& info = infos[size_t(i)];
+        TField& f = fields[size_t(i)];
+        f.FieldName = names[size_t(i)];
+        f.DataType = MapType(info);
+        f.Size = DeclaredSize(f.DataType, info.size);
+        f.Scale = f.DataType == TFieldType::ftBCD || f.DataType == TFieldType::ftCurrency ? digitsOf[size_t(i)]
+                                                                                           : -1;
+        f.TypeName = info.typeName;
+        f.owner_ = owner;
+        f.index_ = i;
+        columns[size_t(i)].kind = ReadKindOf(f.DataType, SQLSMALLINT(info.sqlType));
+    }
+}
+
+SQLSMALLINT TQuery::TImpl::Execute(TQuery& query, TDrain* drain) {
+    CloseCursor();
+    ResetState();
+    TDatabase* target = FindDatabase(query.DatabaseName);
+    if (!target)
+        throw EDatabaseError(QString("No database connection is named '%1'.").arg(query.DatabaseName));
+    if (target->Lost())
+        target->ReopenForStatement();
+    target->Open();
+    if (target != db || !stmt) {
+        query.ReleaseStatement();
+        stmt = target->AllocStatement();
+        db = target;
+        target->clients_.push_back(&query);
+    }
+
+    RefreshParams(query.SQL.join('\n'));
+    const QString& text = parsed.markers.isEmpty() ? paramsSource : parsed.text;
+    boundValues.clear();
+    for (const QString& name : parsed.markers) {
+        auto it = std::find_if(params.begin(), params.end(),
+                               [&](const TParam& p) { return p.Name.compare(name, Qt::CaseInsensitive) == 0; });
+        boundValues.push_back(it != params.end() ? it->Value : QString());
+    }
+    const bool utf8 = db->utf8Narrow_;
+    boundLengths.assign(boundValues.size(), 0);
+    boundUtf8.assign(boundValues.size(), QByteArray());
+    for (size_t i = 0; i < boundValues.size(); ++i)
+        if (utf8)
+            boundUtf8[i] = boundValues[i].toUtf8();
+
+    // Parameters, the text and what follows it go over in one hand-over: an insert costs one.
+    const char* failed = "Executing the statement";
+    SQLSMALLINT count = 0;
+    short moved = SQL_NO_DATA;
+    bool closed = false;
+    const SQLHSTMT h = stmt;
+    const SQLHDBC dbc = db->Handle();
+    const bool portions = query.ReadInPortions && db->cursorOnRequest_;
+    const bool narrow = db->narrowText_;
+    const TWaitResult wait = db->Wait(h, [&]() -> short {
+        SQLFreeStmt(h, SQL_RESET_PARAMS);
+        for (size_t i = 0; i < boundValues.size(); ++i) {
+            SQLRETURN rc;
+            if (utf8) {
+                QByteArray& bytes = boundUtf8[i];
+                boundLengths[i] = SQLLEN(bytes.size());
+                rc = SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                      bytes.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
+                                      SQLULEN(std::max<qsizetype>(bytes.size(), 1)), 0, bytes.data(),
+                                      boundLengths[i], &boundLengths[i]);
+            } else {
+                const QString& v = boundValues[i];
+                boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
+                rc = SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                      v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
+                                      SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v), boundLengths[i],
+                                      &boundLengths[i]);
+            }
+            if (!SQL_SUCCEEDED(rc)) {
+                failed = "Binding a parameter";
+                return rc;
+            }
+        }
+        SQLRETURN rc;
+        {
+            const TPortionScope scope(dbc, portions);
+            rc = ExecDirectText(h, text, narrow);
+        }
+        if (!SQL_SUCCEEDED(rc))
+            return rc;
+        if (drain) {
+            moved = SQLMoreResults(h);
+            if (moved == SQL_NO_DATA) {
+                SQLFreeStmt(h, SQL_CLOSE);
+                closed = true;
+            }
+            return rc;
+        }
+        // Past the first result no column count is asked for: a driver may refuse it there.
+        const SQLRETURN described = SQLNumResultCols(h, &count);
+        if (!SQL_SUCCEEDED(described)) {
+            failed = "Describing the result";
+            return described;
+        }
+        return rc;
+    });
+    if (wait.Rc == SQL_NO_DATA)
+        return 0;
+    if (!SQL_SUCCEEDED(wait.Rc))
+        FailStatement(wait.Rc, failed, wait);
+    cursorOpen = !closed;
+    if (drain) {
+        drain->rc = moved;
+        drain->wait = wait;
+    }
+    return count;
+}
+
+void TDatabase::ReopenForStatement() {
+    for (const TQuery* client : clients_)
+        if (client->d_->active)
+            throw EDatabaseError(QString("The connection to database %1 was lost while a result was still "
+                                         "being read on it.")
+                                     .arg(DatabaseName),
+                                 true);
+    Reopen();
+}
+
+TQuery::TQuery() : d_(std::make_unique<TImpl>()) {}
+
+TQuery::~TQuery() {
+    ReleaseStatement();
+}
+
+void TQuery::ReleaseStatement() noexcept {
+    d_->ResetState();
+    if (d_->stmt)
+        d_->db->FreeStatement(d_->stmt);
+    d_->stmt = SQL_NULL_HSTMT;
+    d_->cursorOpen = false;
+    if (d_->db) {
+        auto& clients = d_->db->clients_;
+        clients.erase(std::remove(clients.begin(), clients.end(), this), clients.end());
+        d_->db = nullptr;
+    }
+}
+
+std::vector<TParam>& TQuery::Params() {
+    d_->RefreshParams(SQL.join('\n'));
+    return d_->params;
+}
+
+void TQuery::Open() {
+    const SQLSMALLINT count = d_->Execute(*this);
+    if (count <= 0) {
+        d_->CloseCursor();
+        throw EDatabaseError("The statement returned no result set.");
+    }
+    d_->Describe(this, count);
+    d_->active = true;
+    d_->bof = true;
+    d_->hadRow = d_->FetchRow();
+    d_->eof = !d_->hadRow;
+}
+
+void TQuery::ExecSQL() {
+    TImpl::TDrain drain;
+    d_->Execute(*this, &drain);
+    if (!d_->cursorOpen)
+        return; // the usual case: closed in the same hand-over
+    try {
+        d_->db->DrainResults(d_->stmt, drain.rc, drain.wait);
+    } catch (...) {
+        d_->CloseCursor(true);
+        throw;
+    }
+    d_->CloseCursor();
+}
+
+void TQuery::Close() {
+    d_->CloseCursor();
+    d_->ResetState();
+}
+
+bool TQuery::Active() const {
+    return d_->active;
+}
+bool TQuery::Bof() const {
+    return d_->bof;
+}
+bool TQuery::Eof() const {
+    return d_->eof;
+}
+
+namespace {
+void RequireActive(bool active) {
+    if (!active)
+        throw EDatabaseError("Cannot perform this operation on a closed query.");
+}
+} // namespace
+
+void TQuery::Next() {
+    RequireActive(d_->active);
+    if (d_->eof)
+        return;
+    d_->bof = false;
+    if (!d_->cursorOpen || !d_->FetchRow()) {
+        // The last row's values stay readable; the cursor (and what the engine holds for it, a
+        // transaction among them) is let go at once.
+        d_->eof = true;
+        d_->CloseCursor();
+    }
+}
+
+// Forward-only: the rest of the rows is dropped rather than read, so skipping a large table costs nothing.
+void TQuery::Last() {
+    RequireActive(d_->active);
+    d_->CloseCursor();
+    d_->eof = true;
+    d_->bof = !d_->hadRow;
+}
+
+int TQuery::FieldCount() const {
+    return int(d_->fields.size());
+}
+
+TField& TQuery::Fields(int index) {
+    if (index < 0 || index >= FieldCount())
+        throw EDatabaseError(
+            QString("Field index %1 out of range (the query has %2 fields).").arg(index).arg(FieldCount()));
+    return d_->fields[size_t(index)];
+}
+
+TField* TQuery::FindField(const QString& name) {
+    for (TField& f : d_->fields)
+        if (f.FieldName.compare(name, Qt::CaseInsensitive) == 0)
+            return &f;
+    return nullptr;
+}
+
+TField& TQuery::FieldByName(const QString& name) {
+    if (TField* f = FindField(name))
+        return *f;
+    throw EDatabaseError(QString("Field '%1' not found").arg(name));
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+// The inside of a query, shared by the query, its fields and the connection under it. Each of its
+// calls on the driver is one hand-over to the connection's thread: a row's fetch with all its column
+// reads, a column description, an execution with its parameters.
+
+#include <sql.h>
+#include <vector>
+
+#include "query/Database.h"
+#include "query/StatementText.h"
+
+enum class TReadKind { Text, Binary, Double };
+
+TReadKind ReadKindOf(TFieldType type, SQLSMALLINT sqlType);
+
+struct TColumnData {
+    QString raw;
+    bool null = true;
+    TReadKind kind = TReadKind::Text;
+};
+
+struct TQuery::TImpl {
+    TDatabase* db = nullptr; // the connection the statement handle lives on
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    bool active = false;
+    bool cursorOpen = false;
+    bool bof = true;
+    bool eof = true;
+    bool hadRow = false;
+    std::vector<TField> fields;
+    std::vector<TColumnData> columns;
+    QByteArray bytes;
+
+    std::vector<TParam> params;
+    QString paramsSource;
+    bool paramsParsed = false;
+    TParsedStatement parsed;
+    std::vector<QString> boundValues;
+    std::vector<SQLLEN> boundLengths;
+    std::vector<QByteArray> boundUtf8;
+
+    void RefreshParams(const QString& sql);
+    void ResetState();
+    // With always, also when no cursor is known to be open (after a failure, which may leave one).
+    void CloseCursor(bool always = false) noexcept;
+    [[noreturn]] void FailStatement(SQLRETURN rc, const char* action, const TWaitResult& wait = {});
+
+    // On the connection's thread: a value of the current row into data; 0, or the failing call's code.
+    SQLRETURN ReadText(SQLUSMALLINT column, TColumnData& data);
+    SQLRETURN ReadBinary(SQLUSMALLINT column, TColumnData& data);
+    SQLRETURN ReadDouble(SQLUSMALLINT column, TColumnData& data);
+
+    // The hot path of every transfer: one fetch, then each column into its reused buffer.
+    bool FetchRow();
+    void Describe(const TQuery* owner, SQLSMALLINT count);
+
+    // With drain, the statement's results are not wanted: it moves on to the next one at once, and
+    // drain gets that answer for DrainResults.
+    struct TDrain {
+        short rc = SQL_NO_DATA;
+        TWaitResult wait;
+    };
+    // Runs the statement text on its connection, opening the connection on demand; the result's column
+    // count (0 with drain).
+    SQLSMALLINT Execute(TQuery& query, TDrain* drain = nullptr);
+};
