@@ -247,6 +247,9 @@ void TDatabase::Close() {
     if (!dbc_)
         return;
     const SQLHDBC dbc = dbc_;
+    if (directStmt_)
+        FreeStatement(directStmt_);
+    directStmt_ = nullptr;
     // Closing discards uncommitted work, as every engine does on disconnect; a pending transaction (a script
     // that began one) would otherwise keep the connection from closing.
     CallQuietly([dbc]() -> short {
@@ -338,8 +341,12 @@ TWaitResult TDatabase::ExecAndMoveOn(void* stmt, const QString& text, short& mov
     const bool narrow = narrowText_;
     return Wait(stmt, [stmt, &text, &moved, narrow] {
         const SQLRETURN rc = ExecDirectText(stmt, text, narrow);
-        if (SQL_SUCCEEDED(rc))
+        if (SQL_SUCCEEDED(rc)) {
             moved = SQLMoreResults(static_cast<SQLHSTMT>(stmt));
+            // The usual statement ends here, and its cursor with it: no hand-over more to close it.
+            if (moved == SQL_NO_DATA)
+                SQLFreeStmt(static_cast<SQLHSTMT>(stmt), SQL_CLOSE);
+        }
         return rc;
     });
 }
@@ -360,17 +367,22 @@ void TDatabase::ExecDirect(const QString& statement) {
     if (Lost())
         Reopen();
     Open();
-    void* const stmt = AllocStatement();
-    struct TFree {
-        TDatabase& db;
-        void* stmt;
-        ~TFree() { db.FreeStatement(stmt); }
-    } free{*this, stmt};
+    // One handle serves every such statement of the connection, so each costs one hand-over.
+    if (!directStmt_)
+        directStmt_ = AllocStatement();
+    void* const stmt = directStmt_;
     short moved = SQL_NO_DATA;
     const TWaitResult wait = ExecAndMoveOn(stmt, statement, moved);
-    if (wait.Rc == SQL_NO_DATA)
+    if (wait.Rc == SQL_NO_DATA || (SQL_SUCCEEDED(wait.Rc) && moved == SQL_NO_DATA))
         return;
-    if (!SQL_SUCCEEDED(wait.Rc))
-        throw StatementError(stmt, wait.Rc, "Executing the statement", wait);
-    DrainResults(stmt, moved, wait);
+    const auto close = [stmt] { return SQLFreeStmt(static_cast<SQLHSTMT>(stmt), SQL_CLOSE); };
+    try {
+        if (!SQL_SUCCEEDED(wait.Rc))
+            throw StatementError(stmt, wait.Rc, "Executing the statement", wait);
+        DrainResults(stmt, moved, wait);
+    } catch (...) {
+        CallQuietly(close);
+        throw;
+    }
+    CallQuietly(close);
 }

@@ -128,6 +128,7 @@ private:
     // Reads the results after the first, from the answer of the move to the second (rc, wait).
     void DrainResults(void* stmt, short rc, TWaitResult wait);
     void* dbc_ = nullptr;
+    void* directStmt_ = nullptr; // ExecDirect's, kept while the connection lasts
     // Null for a connection without sockets (a file engine): its calls stay on the caller's thread.
     // Shared with a wait in progress, which may outlast a close made from the window's pump.
     std::shared_ptr<TConnectionThread> thread_;
