@@ -7,6 +7,7 @@
 #include "support/DBgesloKELVO.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
+#include "transfer/InsertBatch.h"
 
 TD* D = nullptr;
 
@@ -43,6 +44,9 @@ void TD::ConnectionSequence() {
     try {
         scripting = IniReadString(SettingsFile(), "GENERAL", "SCRIPTING", "Y");
         limitProblems = ReadTimeLimits(SettingsFile());
+        const QString batchProblem = ReadBatchRows(SettingsFile(), BatchRows);
+        if (!batchProblem.isEmpty())
+            limitProblems += (limitProblems.isEmpty() ? "" : "\n") + batchProblem;
         dateFormat = IniReadString(SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", "");
     } catch (const std::exception& error) {
         // Guessing the mode could send to the destination what was meant for a file, or the reverse.

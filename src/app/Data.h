@@ -22,6 +22,7 @@ public:
     QString UserName;
     QString Password;
     bool Scripting = true;
+    int BatchRows = 1; // BATCH_ROWS of TransferSettings.ini
     QString ContractFilter;
     // Set when the operator chose to end the program after a failed connection; the program quits as
     // soon as its event loop starts.

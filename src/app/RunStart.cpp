@@ -43,6 +43,7 @@ TRunSettings RunSettingsFromData() {
         settings.SourceDatabase = D->DBS.DatabaseName;
         settings.DestDatabase = D->DBD.DatabaseName;
         settings.Scripting = D->Scripting;
+        settings.BatchRows = D->BatchRows;
     }
     settings.ContractFilter = [] { return D ? D->ContractFilter : QString(); };
     return settings;

@@ -198,6 +198,16 @@ void TLangQuery::ExecInsert() {
     emptyResult_ = true;
 }
 
+void TLangQuery::ExecComposed() {
+    Close();
+    logError_ = LogComposed(SQL, !scripting_);
+    if (scripting_)
+        AppendToFile(scriptFile_, SQL);
+    else
+        ExecSQL();
+    emptyResult_ = true;
+}
+
 void TLangQuery::BuildInsert() {
     ComposeInsert();
     logError_ = LogComposed(SQL, !scripting_);

@@ -82,6 +82,9 @@ public:
     void ExecInsert();
     // Logs and executes the statement held in SQL, or appends it to ScriptFile when scripting.
     void ExecModify();
+    // Logs and executes an INSERT composed elsewhere and held in SQL (one of many rows), or appends it
+    // to ScriptFile when scripting; the statement logs as ExecInsert writes them.
+    void ExecComposed();
 
     // The compositions, each replacing the statement text.
     void BuildStandardSelect();

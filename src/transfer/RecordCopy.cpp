@@ -10,6 +10,7 @@
 #include "query/ServerDialect.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
+#include "transfer/InsertBatch.h"
 #include "transfer/TransferFiles.h"
 #include "transfer/ValueFormat.h"
 #include "translations/Constants.h"
@@ -118,7 +119,23 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
     dialect_ = DestinationDialect();
     ResolveMappings(flow);
     MarkUnbounded();
+    ChooseBatchSize();
     context_.SetStatus("Transfering data...");
+}
+
+// The rows of one INSERT must not depend on each other: a generated identifier reads the destination's
+// maximum, and a reference lookup may read rows that the same INSERT would add. Such flows go row by
+// row.
+void TRecordCopy::ChooseBatchSize() {
+    pending_.clear();
+    pendingBytes_ = 0;
+    batchCap_ = 1;
+    if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
+        return;
+    for (const TMapping& m : mappings_)
+        if (!m.Translation.isEmpty() && !IsStaticTranslation(m.Translation))
+            return;
+    batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
 }
 
 // The mapping lines are resolved against both tables once; rows only look the values up.
@@ -209,6 +226,7 @@ TRowResult TRecordCopy::CopyRow() {
     const TPathCheckMoment oneMoment;
     TRowResult result = TRowResult::Copied;
     q_.QT.SQL.clear();
+    bool queued = false;
     try {
         q_.QT.ClearFieldValues();
         QString refusal;
@@ -234,10 +252,17 @@ TRowResult TRecordCopy::CopyRow() {
             q_.QT.ComposeInsert();
             throw EKelvoError(refusal);
         }
-        q_.QT.ExecInsert();
-        ++Copied;
-        if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
-            FirstLogError = q_.QT.LogError();
+        if (Batching()) {
+            q_.QT.ComposeInsert();
+            pendingBytes_ += q_.QT.SQL.value(3).size();
+            pending_.push_back(q_.QT.SQL);
+            queued = true;
+        } else {
+            q_.QT.ExecInsert();
+            ++Copied;
+            if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
+                FirstLogError = q_.QT.LogError();
+        }
     } catch (const EWriteError& error) {
         if (!q_.QT.Scripting())
             throw;
@@ -253,11 +278,94 @@ TRowResult TRecordCopy::CopyRow() {
     } catch (const std::exception& error) {
         if (IsOperatorCancel(error))
             throw; // the row is neither copied nor failed: the run ends as cancelled
+        if (Batching()) {
+            // The rows composed before this one go first, as they would have row by row.
+            const QStringList statement = q_.QT.SQL;
+            if (FlushBatch() == TRowResult::Stop)
+                return TRowResult::Stop; // this row was never read
+            q_.QT.SQL = statement;
+        }
         HandleInsertError(ErrorMessage(error), result);
     }
     q_.QS.Next();
     ++RowsRead;
+    if (queued && (int(pending_.size()) >= batchCap_ || pendingBytes_ >= BatchByteCap))
+        result = FlushBatch();
     return result;
+}
+
+TRowResult TRecordCopy::FlushBatch() {
+    TRowResult result = TRowResult::Copied;
+    if (pending_.empty())
+        return result;
+    const int rows = int(pending_.size());
+    const int ended = Copied + Failed;
+    // Rows neither copied nor kept (after a stop, a cancel or an error that ended the run) were never
+    // sent: they count as not read, as row by row they would not have been.
+    const auto settle = [&] {
+        RowsRead -= rows - (Copied + Failed - ended);
+        pending_.clear();
+        pendingBytes_ = 0;
+    };
+    try {
+        SendRows(0, pending_.size(), result);
+    } catch (...) {
+        settle();
+        throw;
+    }
+    settle();
+    return result;
+}
+
+void TRecordCopy::DropBatch() {
+    RowsRead -= int(pending_.size());
+    pending_.clear();
+    pendingBytes_ = 0;
+}
+
+// Sends rows [from, to) of the batch in one INSERT. When it fails, each half goes again, down to the
+// rows that fail alone, each kept with its own reason as row by row. False when the operator stopped.
+bool TRecordCopy::SendRows(size_t from, size_t to, TRowResult& result) {
+    const int first = RowsRead - int(pending_.size()) + 1; // the record number of the batch's first row
+    q_.QT.SQL = BatchStatement(pending_, from, to);
+    try {
+        q_.QT.ExecComposed();
+        Copied += int(to - from);
+        if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
+            FirstLogError = q_.QT.LogError();
+        return true;
+    } catch (const EWriteError& error) {
+        if (!q_.QT.Scripting())
+            throw;
+        // The export file is full or gone: every row not written is kept, and the run cannot go on.
+        for (size_t i = from; i < pending_.size(); ++i) {
+            q_.QT.SQL = pending_[i];
+            KeepFailedRow(ErrorMessage(error), first + int(i));
+        }
+        throw EKelvoError(
+            QString("The export file %1 could not be written: %2. The run ended at record %3 of "
+                    "flow %4; that record and the %5 after it, read already, are in FailedData.sql.")
+                .arg(q_.QT.ScriptFile(), ErrorMessage(error))
+                .arg(first + int(from))
+                .arg(flow_.Name)
+                .arg(pending_.size() - from - 1));
+    } catch (const std::exception& error) {
+        if (IsOperatorCancel(error))
+            throw;
+        const auto* database = dynamic_cast<const EDatabaseError*>(&error);
+        // A lost connection leaves the statement's fate unknown: its rows are kept, not sent again.
+        if (to - from > 1 && !(database && database->ConnectionLost)) {
+            const size_t middle = from + (to - from) / 2;
+            return SendRows(from, middle, result) && SendRows(middle, to, result);
+        }
+        for (size_t i = from; i < to; ++i) {
+            q_.QT.SQL = pending_[i];
+            HandleInsertError(ErrorMessage(error), result, first + int(i));
+            if (result == TRowResult::Stop)
+                return false;
+        }
+        return true;
+    }
 }
 
 namespace {
@@ -299,7 +407,7 @@ QStringList TRecordCopy::FailedRowStatement() const {
             "(" + values.join(", ") + ")"};
 }
 
-void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result) {
+void TRecordCopy::KeepFailedRow(const QString& reason, int record) {
     const QStringList statement = FailedRowStatement();
     try {
         AppendFailedStatement(ProgramDir() + "FailedData.sql", statement, flow_.Name, reason,
@@ -311,7 +419,7 @@ void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result) {
             AppendLogLine(ProgramDir() + "Transfer.log",
                           QString("%1 Record %2 not kept, FailedData.sql cannot be written (%3): %4")
                               .arg(flow_.Name)
-                              .arg(RowsRead + 1)
+                              .arg(record > 0 ? record : RowsRead + 1)
                               .arg(OneLine(reason), OneLine(statement.join(' '))));
         } catch (const std::exception& logError) {
             message += "; " + ErrorMessage(logError);
@@ -320,6 +428,10 @@ void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result) {
     }
     ++Failed;
     context_.SetFailedLabel(QString("Failed insert on %1 records.").arg(Failed));
+}
+
+void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result, int record) {
+    KeepFailedRow(reason, record);
     result = TRowResult::Failed;
     if (context_.StopOnError() &&
         AskYesNo("Failed to transfer record.\rMessage: " + reason + "\rContinue?") == mrNo)

@@ -43,6 +43,8 @@ struct TCopyContext {
     std::function<bool()> StopOnError;
     std::function<void(const QString& status)> SetStatus;
     std::function<void(const QString& text)> SetFailedLabel;
+    // Rows per INSERT; 1 sends each row as it is composed.
+    int BatchRows = 1;
 };
 
 enum class TRowResult { Copied, Failed, Stop };
@@ -62,8 +64,16 @@ public:
     // the row could not be kept anywhere (FailedData.sql unwritable, the export file full).
     TRowResult CopyRow();
     // Keeps the row that failed (the statement of QT, else one rebuilt from the source row) in
-    // FailedData.sql with its reason, counts it and asks "Stop on error".
-    void HandleInsertError(const QString& reason, TRowResult& result);
+    // FailedData.sql with its reason, counts it and asks "Stop on error". record: its number in the
+    // flow, 0 for the row being read.
+    void HandleInsertError(const QString& reason, TRowResult& result, int record = 0);
+    // Sends the rows composed and not yet sent. Stop: the operator ended the run at one of them; the
+    // rows after it count as not read.
+    TRowResult FlushBatch();
+    // Forgets the rows not yet sent (a cancelled run): they count as not read.
+    void DropBatch();
+    // Whether the flow's rows go in INSERTs of many rows.
+    bool Batching() const { return batchCap_ > 1; }
 
     int RowsRead = 0;
     int Failed = 0;
@@ -88,8 +98,17 @@ private:
     TDialect DestinationDialect() const;
     void MarkUnbounded();
 
+    bool SendRows(size_t from, size_t to, TRowResult& result);
+    // Keeps the failed row in FailedData.sql with its reason and counts it, asking nothing.
+    void KeepFailedRow(const QString& reason, int record);
+    void ChooseBatchSize();
+
     TCopyQueries& q_;
     TCopyContext context_;
+    // Rows per INSERT for this flow, and the statements of the rows composed and not yet sent.
+    int batchCap_ = 1;
+    std::vector<QStringList> pending_;
+    qsizetype pendingBytes_ = 0;
     TFlowData flow_;
     std::vector<TMapping> mappings_;
     TDialect dialect_; // of the destination the statements are for

@@ -32,7 +32,8 @@ TTransferRun::TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSetti
       copy_(queries, TCopyContext{settings_.SourceDatabase, settings_.DestDatabase, settings_.Scripting,
                                   settings_.ContractFilter, options_.ConstList, options_.StopOnError,
                                   [this](const QString& s) { view_.SetStatus(s); },
-                                  [this](const QString& t) { view_.SetLabel("LFailed", t); }}) {}
+                                  [this](const QString& t) { view_.SetLabel("LFailed", t); },
+                                  settings_.BatchRows}) {}
 
 bool TTransferRun::NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next) {
     return TFlowOrder().NextFlow(flowNames, doneFlows, next);
@@ -198,6 +199,12 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
         }
         result_.End = TRunEnd::EndedByError;
         result_.Message = ErrorMessage(error);
+        // Rows composed and not yet sent go now, so each row read before the error lands or is kept.
+        try {
+            copy_.FlushBatch();
+        } catch (const std::exception&) {
+            copy_.DropBatch();
+        }
         ListNotRun(flowNames);
         // Told in Transfer.log as well, when it can still be written; the error itself goes on.
         try {
@@ -222,6 +229,7 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
 
 void TTransferRun::EndCancelled(const QStringList& flowNames) {
     result_.End = TRunEnd::Cancelled;
+    copy_.DropBatch();
     if (inRow_)
         result_.CanceledRecord = copy_.RowsRead + 1;
     inRow_ = false;
@@ -286,6 +294,7 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
             continue;
         }
         if (canceled_) {
+            copy_.DropBatch();
             SyncFlow(result_.Flows.back());
             result_.End = TRunEnd::Cancelled;
             LogFlowLine(" User canceled.", logStart);
@@ -306,6 +315,18 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
         if (!options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0)
             view_.Pump();
         UpdateRecords();
+    }
+    if (copy_.Batching()) {
+        inRow_ = true;
+        const TRowResult last = copy_.FlushBatch();
+        inRow_ = false;
+        UpdateRecords();
+        if (last == TRowResult::Stop) {
+            SyncFlow(result_.Flows.back());
+            result_.End = TRunEnd::StoppedAfterError;
+            LogFlowLine(" Stopped after a failed record.", logStart);
+            return false;
+        }
     }
     SyncFlow(result_.Flows.back());
     LogScriptFailures(name, RunFinalScripts(name, settings_.SourceDatabase, q_.Tbl, target));

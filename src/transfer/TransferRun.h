@@ -34,6 +34,8 @@ struct TRunSettings {
     QString SourceDatabase = "DBSource";
     QString DestDatabase = "DBDest";
     bool Scripting = false;
+    // Rows per INSERT (BATCH_ROWS); 1 sends each row as it is composed.
+    int BatchRows = 1;
     std::function<QString()> ContractFilter = [] { return QString(); };
 };
 

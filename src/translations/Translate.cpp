@@ -143,3 +143,13 @@ QString TranslateValue(const QString& name, const QString& sourceValue, TLangQue
         return QString();
     }
 }
+
+bool IsStaticTranslation(const QString& name) {
+    if (name == GenIdName)
+        return false;
+    try {
+        return ReadTranslation(TranslationPath(name)).type == "S";
+    } catch (const std::exception&) {
+        return false;
+    }
+}

@@ -19,3 +19,7 @@ QString TranslationPath(const QString& name);
 // SOURCE outside quotes takes only a number). Missing or empty results
 // give the translation's DEFAULT; a failing lookup is shown in a plain message box and gives empty.
 QString TranslateValue(const QString& name, const QString& sourceValue, TLangQuery& lookup);
+
+// Whether the translation name looks its values up among pairs of its own file (no statement runs):
+// false for GEN_ID, a reference translation and a file that cannot be read.
+bool IsStaticTranslation(const QString& name);

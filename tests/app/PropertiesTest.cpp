@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ protected:
         data.reset();
     }
     // Opens the dialog, shows what it offers, types text (when given) and presses key.
-    bool Edit(std::optional<QString> text, Qt::Key key, QString* offered = nullptr) {
+    bool Edit(std::optional<QString> text, Qt::Key key, QString* offered = nullptr, int batchRows = 0) {
         WhenModal([&](QWidget* window) {
             auto* dialog = qobject_cast<TFProperties*>(window);
             ASSERT_NE(dialog, nullptr);
@@ -37,6 +38,8 @@ protected:
                 *offered = dialog->DateFormat->text();
             if (text)
                 dialog->DateFormat->setText(*text);
+            if (batchRows)
+                dialog->BatchRows->setValue(batchRows);
             PressKey(dialog, key);
         });
         return (new TFProperties())->EditProperties();
@@ -74,6 +77,13 @@ TEST_F(Properties, OkStoresTheFormatAndRunsItOnTheDestinationCancelTouchesNothin
         EXPECT_TRUE(Edit("", Qt::Key_Return));
         EXPECT_EQ(Settings(), "[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=\r\n");
         EXPECT_TRUE(D->Qr.SQL.isEmpty()); // an empty format runs nothing
+    }
+    {
+        // The rows per INSERT: written when changed, in force for the next run at once.
+        TScriptedAnswerer answers;
+        EXPECT_TRUE(Edit(std::nullopt, Qt::Key_Return, nullptr, 500));
+        EXPECT_EQ(Settings(), "[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=\r\nBATCH_ROWS=500\r\n");
+        EXPECT_EQ(D->BatchRows, 500);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -39,6 +40,7 @@ public:
     void Run(const QStringList& flows, bool scripting, std::function<void(TFTransfer&)> onInsert = {}) {
         TRunSettings settings;
         settings.Scripting = scripting;
+        settings.BatchRows = batchRows;
         settings.ContractFilter = [this] { return filter; };
         TRunOptions options;
         options.StopOnError = [this] { return stopOnError; };
@@ -71,6 +73,7 @@ public:
     std::unique_ptr<TDatabase> source, dest;
     QString sourceDsn_, destDsn_;
     QString filter = "1";
+    int batchRows = 1;
     bool stopOnError = false;
     bool summary = false;
     QStringList constants{"CK=B"};
@@ -199,6 +202,81 @@ TEST_P(TransferOn, ScriptLinesOfSeveralStatementsLeaveTheRunGoingOn) {
                 log[0].contains(QString("W_dinit.txt: %1 statements failed or did not run").arg(pg ? 1 : 2)))
         << log[0].toStdString();
     EXPECT_EQ(log[1], "W Transfered: 1 Failed: 0");
+}
+
+// Rows sent many to an INSERT end as they do row by row: the same rows, the same FailedData.sql entries
+// with their reasons, the same counts. The failing rows stand at a batch's first, middle and last
+// places, and alone in the last, short batch; a stop at one of them leaves the rows after it unread.
+TEST_P(TransferOn, BatchesEndEveryRowAsRowByRowDoes) {
+    ExecOn("KelvoLite", "create table BSRC (ID integer, NAME varchar(20))");
+    QString rows;
+    for (int id = 1; id <= 25; ++id)
+        rows += QString("%1(%2, 'n''%2')").arg(id > 1 ? ", " : "").arg(id);
+    ExecOn("KelvoLite", "insert into BSRC values " + rows);
+    ExecOn(destDsn_, "create table BDST (ID integer check (ID not in (1, 5, 10, 13, 25)), NAME varchar(20), "
+                     "KIND varchar(1))");
+    Flow("B", "[DATA]\r\nNAME=B\r\n[SOURCE]\r\nNAME=BSRC\r\n[TARGET]\r\nNAME=BDST\r\n[FIELDS]\r\nID=ID\r\n"
+              "NAME=NAME\r\nKIND=CONST(CK)\r\n");
+    struct TOutcome {
+        QStringList rows, log;
+        QString failed;
+        QString statements;
+    };
+    const auto run = [&](int batch) {
+        ExecOn(destDsn_, "delete from BDST");
+        QFile::remove(dir.FilePath("FailedData.sql"));
+        QFile::remove(dir.FilePath("Log/Modify.log"));
+        QFile::remove(dir.FilePath("Transfer.log"));
+        batchRows = batch;
+        Run({"B"}, false);
+        TOutcome out{QueryRows("DBDest", "select ID, NAME, KIND from BDST order by ID"), LogLines(),
+                     QString::fromUtf8(dir.ReadFile("FailedData.sql")), {}};
+        out.failed.replace(QRegularExpression("(?m)^-- \\S+ \\S+ "), "-- ");
+        out.statements = QString::fromUtf8(dir.ReadFile("Log/Modify.log"));
+        return out;
+    };
+    const TOutcome single = run(1), batched = run(10);
+    EXPECT_EQ(single.rows.size(), 20);
+    EXPECT_EQ(batched.rows, single.rows);
+    EXPECT_EQ(batched.failed, single.failed);
+    EXPECT_EQ(single.failed.count("\r\n-- "), 4); // five entries
+    EXPECT_EQ(batched.log, single.log);
+    EXPECT_EQ(single.statements.count("Insert into"), 25);
+    const QRegularExpression tenRows(R"(values\s+\(1, 'n''1', 'B'\),(\s+\(\d+, 'n''\d+', 'B'\),){8}\s+\(10, )");
+    EXPECT_TRUE(batched.statements.contains(tenRows)) << batched.statements.left(600).toStdString();
+
+    // Stop at the second failing row (5): rows 1-4 ended, row 6 onwards never read.
+    stopOnError = true;
+    TScriptedAnswerer answers;
+    answers.AnswerMessage(mrYes).AnswerMessage(mrNo);
+    const TOutcome stopped = run(10);
+    EXPECT_EQ(stopped.rows, single.rows.mid(0, 3));
+    EXPECT_EQ(stopped.log.value(0), "B Stopped after a failed record. Transfered: 3 Failed: 2");
+}
+
+// In scripting mode the export holds the INSERTs of many rows, and the engine's own client replays it
+// into the same rows a direct run gives.
+TEST_P(TransferOn, BatchedExportReplaysIntoTheRowsOfADirectRun) {
+    ExecOn("KelvoLite", "create table BSRC (ID integer, NAME varchar(20)); create table BDST (ID integer, NAME "
+                        "varchar(20))");
+    ExecOn("KelvoLite", "insert into BSRC values (1, 'a''b'), (2, 'č\\'), (3, NULL), (4, 'd'), (5, 'e')");
+    ExecOn(destDsn_, "create table BDST (ID integer, NAME varchar(20))");
+    Flow("B", "[DATA]\r\nNAME=B\r\n[SOURCE]\r\nNAME=BSRC\r\n[TARGET]\r\nNAME=BDST\r\n[FIELDS]\r\nID=ID\r\n"
+              "NAME=NAME\r\n");
+    batchRows = 2;
+    Run({"B"}, false);
+    const QStringList direct = QueryRows("DBDest", "select ID, NAME from BDST order by ID");
+    ASSERT_EQ(direct.size(), 5);
+    ExecOn(destDsn_, "delete from BDST");
+    TScriptedAnswerer answers;
+    answers.AnswerSave(dir.FilePath("export.sql"));
+    Run({"B"}, true);
+    const QString exported = QString::fromUtf8(dir.ReadFile("export.sql"));
+    EXPECT_EQ(exported.count("Insert into"), 3) << exported.toStdString();
+    dest->Close();
+    EXPECT_EQ(Engines::RunClient(GetParam(), dir.FilePath("export.sql")), "");
+    dest->Open();
+    EXPECT_EQ(QueryRows("DBDest", "select ID, NAME from BDST order by ID"), direct);
 }
 
 QString Simple(const QString& name, const QString& table, const QStringList& dependsOn = {}) {

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/Data.h"
 #include "platform/Errors.h"
 #include "support/ErrorHandler.h"
+#include "transfer/InsertBatch.h"
 
 TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
     setObjectName("FProperties");
@@ -22,6 +24,15 @@ TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
     auto* label = new QLabel("Sql server Date format:");
     label->setBuddy(DateFormat);
     form->addRow(label, DateFormat);
+    BatchRows = new QSpinBox;
+    BatchRows->setObjectName("BatchRows");
+    BatchRows->setRange(1, 100000);
+    BatchRows->setToolTip("How many rows go in one INSERT. 1 sends each row by itself; 1000 loads large "
+                          "tables many times faster. Flows with generated identifiers or reference "
+                          "translations always go row by row.");
+    auto* batchLabel = new QLabel("Rows per INSERT:");
+    batchLabel->setBuddy(BatchRows);
+    form->addRow(batchLabel, BatchRows);
 
     BitBtn1 = new QPushButton("OK");
     BitBtn1->setObjectName("BitBtn1");
@@ -62,8 +73,14 @@ bool TFProperties::EditProperties() {
         ~TRelease() { window->deleteLater(); }
     } release{this};
     DateFormat->setText(D->IniReadString(TD::SettingsFile(), "GENERAL", "MSSQL_DATEFORMAT", ""));
+    int stored = 1;
+    ReadBatchRows(TD::SettingsFile(), stored);
+    BatchRows->setValue(stored);
     if (exec() != QDialog::Accepted)
         return false;
+    if (BatchRows->value() != stored)
+        D->IniWriteString(TD::SettingsFile(), "GENERAL", "BATCH_ROWS", QString::number(BatchRows->value()));
+    D->BatchRows = BatchRows->value();
     StoreDateFormat(DateFormat->text());
     return true;
 }

@@ -1,0 +1,43 @@
+#include "transfer/InsertBatch.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+#include "platform/IniFile.h"
+
+int BatchRowCap(int wanted, TEngineKind engine) {
+    const int cap = engine == TEngineKind::SqlServer ? 1000 : wanted;
+    return std::max(1, std::min(wanted, cap));
+}
+
+QStringList BatchStatement(const std::vector<QStringList>& rows, size_t from, size_t to) {
+    if (to - from == 1)
+        return rows[from];
+    QStringList lines = rows[from].mid(0, 3);
+    for (size_t i = from; i < to; ++i) {
+        QString line = rows[i].value(3);
+        if (i + 1 < to) {
+            // A value line ends with ") " after an unquoted value; the comma goes right after the ')'.
+            while (line.endsWith(' '))
+                line.chop(1);
+            line += ',';
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+QString ReadBatchRows(const QString& settingsFile, int& rows) {
+    rows = 1;
+    const QString text = IniReadString(settingsFile, "GENERAL", "BATCH_ROWS", "");
+    if (text.trimmed().isEmpty())
+        return {};
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 1)
+        return QString("%1: BATCH_ROWS=%2 is not a whole number of rows of at least 1; rows are sent one per "
+                       "INSERT.")
+            .arg(QFileInfo(settingsFile).fileName(), text);
+    rows = value;
+    return {};
+}
