@@ -91,9 +91,10 @@ struct TRunTimes {
     double peakMiB = 0;
 };
 
-TRunTimes RunFlow(const QString& flow, bool scripting, int rows) {
+TRunTimes RunFlow(const QString& flow, bool scripting, int rows, int batchRows = 1) {
     TRunSettings settings;
     settings.Scripting = scripting;
+    settings.BatchRows = batchRows;
     settings.ContractFilter = [] { return QString("1"); };
     TRunOptions options;
     options.ConstList = [] { return QStringList{"REG=SI-01"}; };
@@ -227,7 +228,9 @@ int RunChild(int argc, char** argv) {
         }
     } else {
         const bool pgSource = kind == "c";
-        const bool scripting = kind != "b";
+        // d and e: b and a with batches of a thousand rows.
+        const bool scripting = kind != "b" && kind != "d";
+        const int batchRows = kind == "d" || kind == "e" ? 1000 : 1;
         answerer.exportPath = dir + "/export-" + kind + ".sql";
         QFile::remove(answerer.exportPath);
         auto source = Connect(pgSource ? "BenchPg" : "BenchLite", "DBSource");
@@ -236,7 +239,7 @@ int RunChild(int argc, char** argv) {
             dest = Connect("BenchPg", "DBDest");
             dest->ExecDirect("truncate BENCH_D");
         }
-        t = RunFlow(pgSource ? "BENCHPG" : "BENCH", scripting, rows);
+        t = RunFlow(pgSource ? "BENCHPG" : "BENCH", scripting, rows, batchRows);
     }
     (void)argc;
     std::printf("%.6f %.6f %.6f %.1f\n", t.seconds, t.firstTenth, t.lastTenth, OwnPeakMiB());
@@ -284,6 +287,18 @@ TRunTimes RunCase(const char* self, const char* kind, int rows, const QString& d
         std::exit(1);
     }
     return t;
+}
+
+// Seconds psql takes to run an export file into the emptied destination table, as an operator would.
+double ReplayWithPsql(const QString& file, const QString& dir) {
+    Exec("BenchPg", {"truncate BENCH_D"});
+    qputenv("PGOPTIONS", QString("-c search_path=kbench%1").arg(QCoreApplication::applicationPid()).toUtf8());
+    double seconds = 0;
+    Spawn({"/usr/bin/psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+           Env("KELVO_PG_PORT", "5432").toStdString(), "-U", Env("KELVO_PG_USER", "kelvo").toStdString(), "-d",
+           Env("KELVO_PG_DB", "kelvo_test").toStdString(), "-f", file.toStdString()},
+          dir + "/replay.txt", seconds);
+    return seconds;
 }
 
 double Median(std::vector<double> values) {
@@ -425,14 +440,18 @@ int main(int argc, char** argv) {
         // The machine's speed drifts between runs: each case runs in turn with the others, and every
         // figure is the median of the repeats (ratios the median of those of runs made side by side).
         const int repeats = Repeats(rows);
-        std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns;
-        std::vector<double> bares, dumps, directRatios, dumpRatios;
+        std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns, batchedDirect, batchedScripted;
+        std::vector<double> bares, dumps, directRatios, dumpRatios, replays, batchedReplays;
         double peakA = 0, peakB = 0, peakC = 0;
         for (int r = 0; r < repeats; ++r) {
             scriptedRuns.push_back(RunCase(selfPath, "a", rows, dir));
             directRuns.push_back(RunCase(selfPath, "b", rows, dir));
             bares.push_back(RunCase(selfPath, "bare", rows, dir).seconds);
             pgRuns.push_back(RunCase(selfPath, "c", rows, dir));
+            batchedDirect.push_back(RunCase(selfPath, "d", rows, dir));
+            batchedScripted.push_back(RunCase(selfPath, "e", rows, dir));
+            replays.push_back(ReplayWithPsql(dir + "/export-a.sql", dir));
+            batchedReplays.push_back(ReplayWithPsql(dir + "/export-e.sql", dir));
             double dump = 0;
             Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql",
                   dump);
@@ -466,6 +485,14 @@ int main(int argc, char** argv) {
         std::printf("(c) PostgreSQL -> export file, scripting:  %9.0f rows/s\n", rows / pgRun.seconds);
         std::printf("    sqlite3 .dump of the same table:      %9.0f rows/s (whole process)\n", rows / dump);
         std::printf("    scripting run / .dump rows/s ratio:   %9.3f\n", Median(dumpRatios));
+        const double batchedRun = MedianRun(batchedDirect).seconds;
+        const double batchedExport = MedianRun(batchedScripted).seconds;
+        std::printf("(d) (b) with 1000 rows an INSERT:          %9.0f rows/s (%.1f x (b))\n", rows / batchedRun,
+                    direct / batchedRun);
+        std::printf("(e) (a) with 1000 rows an INSERT:          %9.0f rows/s (%.3f x .dump)\n",
+                    rows / batchedExport, dump / batchedExport);
+        std::printf("    psql replaying the export of (a), (e): %9.0f / %.0f rows/s (%.1f x)\n",
+                    rows / Median(replays), rows / Median(batchedReplays), Median(replays) / Median(batchedReplays));
         std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, peakA, peakB, peakC);
         std::fflush(stdout);
     }
