@@ -90,22 +90,3 @@ TFlowDefinition LoadFlow(const QString& flowName, const QString& flowsIni, bool*
     return ReadFlowFile(ProgramDir() + "FIles/" + indexed);
 }
 
-bool IsConstExpression(const QString& expression) {
-    return expression.left(6).toUpper() == "CONST(";
-}
-
-QString ConstIdentifier(const QString& expression) {
-    if (!IsConstExpression(expression))
-        return QString();
-    return expression.mid(6, expression.size() - 7);
-}
-
-QString LineName(const QString& line) {
-    const int eq = line.indexOf('=');
-    return eq < 0 ? line : line.left(eq);
-}
-
-QString LineValue(const QString& line) {
-    const int eq = line.indexOf('=');
-    return eq < 0 ? QString() : line.mid(eq + 1);
-}

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/ListOrder.h"
+
 // A flow's definition as the wizard edits it and the definition file stores it.
 struct TFlowDefinition {
     QString Name;            // the name box text (upper case)
@@ -36,12 +38,3 @@ TFlowDefinition LoadFlow(const QString& flowName, const QString& flowsIni, bool*
 
 // Reads a definition from an explicit file (the transfer's path).
 TFlowDefinition ReadFlowFile(const QString& file);
-
-// CONST(ID) mappings: the prefix test ignores case; the identifier is everything between the sixth
-// character and the last one, untrimmed.
-bool IsConstExpression(const QString& expression);
-QString ConstIdentifier(const QString& expression);
-
-// The text before the first '=' of a NAME=VALUE line, and the text after it.
-QString LineName(const QString& line);
-QString LineValue(const QString& line);

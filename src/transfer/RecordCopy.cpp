@@ -12,7 +12,7 @@
 #include "support/ErrorHandler.h"
 #include "transfer/InsertBatch.h"
 #include "transfer/TransferFiles.h"
-#include "transfer/ValueFormat.h"
+#include "query/SqlLiteral.h"
 #include "translations/Constants.h"
 #include "translations/Translate.h"
 

@@ -9,7 +9,7 @@
 #include "platform/DateTime.h"
 #include "platform/Regional.h"
 #include "platform/TextFile.h"
-#include "transfer/ValueFormat.h"
+#include "query/SqlLiteral.h"
 
 TValueClass ClassOf(TFieldType type) {
     switch (type) {
@@ -269,28 +269,10 @@ QString TranslationInputText(const TColumnDesc& dest, const TValueSource& source
 namespace {
 
 // Hand-written scanners instead of regular expressions: each value of a numeric column passes one.
-struct TScan {
-    const QChar* at;
-    const QChar* end;
-    bool Take(char c) {
-        if (at == end || *at != QLatin1Char(c))
-            return false;
-        ++at;
-        return true;
-    }
-    int Digits() {
-        const QChar* from = at;
-        while (at != end && at->unicode() >= '0' && at->unicode() <= '9')
-            ++at;
-        return int(at - from);
-    }
-    bool Sign() { return Take('+') || Take('-'); }
-    bool Done() const { return at == end; }
-};
 
 // [+-]?[0-9]+(\.0*)?
 bool IsWholeNumberText(const QString& text) {
-    TScan s{text.constData(), text.constData() + text.size()};
+    TNumberScan s(text);
     s.Sign();
     if (s.Digits() == 0)
         return false;
@@ -303,22 +285,6 @@ bool IsWholeNumberText(const QString& text) {
 } // namespace
 
 // [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
-bool IsNumberText(const QString& text) {
-    TScan s{text.constData(), text.constData() + text.size()};
-    s.Sign();
-    if (s.Digits() > 0) {
-        if (s.Take('.'))
-            s.Digits();
-    } else if (!s.Take('.') || s.Digits() == 0) {
-        return false;
-    }
-    if (s.Take('e') || s.Take('E')) {
-        s.Sign();
-        if (s.Digits() == 0)
-            return false;
-    }
-    return s.Done();
-}
 
 namespace {
 
@@ -339,7 +305,7 @@ bool IsFlagText(const QString& text) {
     if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
         text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return true;
-    TScan s{text.constData(), text.constData() + text.size()};
+    TNumberScan s(text);
     s.Sign();
     return s.Digits() > 0 && s.Done();
 }

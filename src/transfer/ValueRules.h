@@ -4,6 +4,7 @@
 
 #include "query/Database.h"
 #include "query/Dialect.h"
+#include "query/SqlLiteral.h"
 
 // How one source value becomes one value of an INSERT statement, rule by rule. Each rule takes a column
 // description and a value, so it can be checked alone; the row copy only chains them.
@@ -87,8 +88,6 @@ QString CutToSize(const TColumnDesc& dest, const QString& text);
 // empty when it can.
 QString UnquotedRefusal(const TColumnDesc& dest, const QString& text);
 
-// A number as a statement may carry it unquoted: [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
-bool IsNumberText(const QString& text);
 
 struct TStatementValue {
     QString Text;

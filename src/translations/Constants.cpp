@@ -2,22 +2,17 @@
 
 #include <algorithm>
 
-#include "flows/FlowFile.h"
 #include "platform/IniFile.h"
 #include "support/EnDial3.h"
 
-void SortLines(QStringList& lines) {
-    std::stable_sort(lines.begin(), lines.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+bool IsConstExpression(const QString& expression) {
+    return expression.left(6).toUpper() == "CONST(";
 }
 
-static int IndexOfName(const QStringList& list, const QString& name) {
-    for (int i = 0; i < list.size(); ++i) {
-        if (LineName(list[i]).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+QString ConstIdentifier(const QString& expression) {
+    if (!IsConstExpression(expression))
+        return QString();
+    return expression.mid(6, expression.size() - 7);
 }
 
 void SetListEntry(QStringList& list, const QString& id, const QString& value) {
@@ -33,10 +28,6 @@ void SetListEntry(QStringList& list, const QString& id, const QString& value) {
     SortLines(list);
 }
 
-QString ListValue(const QStringList& list, const QString& name) {
-    const int index = IndexOfName(list, name);
-    return index < 0 ? QString() : LineValue(list[index]);
-}
 
 QString ResolveConstant(const QString& mappingValue, const QStringList& constList) {
     const QString id = ConstIdentifier(mappingValue);

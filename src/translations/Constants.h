@@ -3,18 +3,19 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/ListOrder.h"
+
 // Constants live as ID=value lines in [CONSTANTS] of the definitions index; the main window's sorted
 // working list is what the transfer resolves from.
-
-// Sorts lines alphabetically without regard to letter case, as the main window's lists keep them.
-void SortLines(QStringList& lines);
 
 // Sets ID=value in a sorted list: replaces the first line named ID (any case) or appends one; an empty
 // value removes that line instead. The list is sorted again afterwards.
 void SetListEntry(QStringList& list, const QString& id, const QString& value);
 
-// The value of the first line whose name equals name without regard to case; empty when none.
-QString ListValue(const QStringList& list, const QString& name);
+// CONST(ID) mappings: the prefix test ignores case; the identifier is everything between the sixth
+// character and the last one, untrimmed.
+bool IsConstExpression(const QString& expression);
+QString ConstIdentifier(const QString& expression);
 
 // The value of a CONST(ID) mapping from the list; empty (and no message) when the ID is unknown.
 QString ResolveConstant(const QString& mappingValue, const QStringList& constList);

@@ -4,18 +4,17 @@
 #include <QHash>
 #include <sys/stat.h>
 
-#include "flows/FlowFile.h"
 #include "platform/FileStamp.h"
 #include "platform/IniFile.h"
 #include "platform/PathWatch.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
-#include "query/ServerDialect.h"
 #include "query/LangQuery.h"
+#include "query/ServerDialect.h"
+#include "query/SqlLiteral.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
-#include "transfer/ValueFormat.h"
-#include "transfer/ValueRules.h"
+#include "support/ListOrder.h"
 
 QString TranslationPath(const QString& name) {
     return ProgramDir() + "Files/" + name + ".ini";

@@ -6,6 +6,7 @@
 #include "fixtures/TestEnv.h"
 #include "fixtures/WorkedFlow.h"
 #include "flows/FlowFile.h"
+#include "translations/Constants.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 

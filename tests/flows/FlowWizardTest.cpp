@@ -117,7 +117,7 @@ protected:
     }
     // Runs a new wizard through OpenForNew or OpenForEdit and checks that it releases itself.
     bool Run(bool edit, QString& name, std::function<void(TFFlow&)> steps) {
-        auto* wizard = new TFFlow;
+        auto* wizard = new TFFlow(FMain->FlowWizardHost());
         QPointer<TFFlow> guard(wizard);
         WhenShown(wizard, std::move(steps));
         const bool saved = edit ? wizard->OpenForEdit(name) : wizard->OpenForNew(name);
@@ -348,7 +348,7 @@ TEST_F(FlowWizard, AFailingLoadRaisesToTheCallerWithoutShowingTheWindow) {
             return false;
         }
     } spy;
-    auto* wizard = new TFFlow;
+    auto* wizard = new TFFlow(FMain->FlowWizardHost());
     wizard->installEventFilter(&spy);
     QPointer<TFFlow> guard(wizard);
     QString name = "MISSING";
@@ -570,7 +570,7 @@ TEST_F(FlowWizard, SourceOnPostgreSQL) {
 }
 
 TEST_F(FlowWizard, ControlsCarryTheirNamesAndTexts) {
-    TFFlow wizard;
+    TFFlow wizard(FMain->FlowWizardHost());
     EXPECT_EQ(wizard.windowTitle(), "Flow wizard");
     EXPECT_TRUE(wizard.windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
     const std::pair<const char*, const char*> buttons[] = {{"Button1", "&Next >>"},

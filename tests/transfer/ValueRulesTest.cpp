@@ -5,7 +5,7 @@
 #include "platform/DateTime.h"
 #include "platform/IsoText.h"
 #include "query/DatabaseValues.h"
-#include "transfer/ValueFormat.h"
+#include "query/SqlLiteral.h"
 #include "transfer/ValueRules.h"
 #include "translations/Translate.h"
 

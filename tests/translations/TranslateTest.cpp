@@ -6,7 +6,7 @@
 #include "platform/PathWatch.h"
 #include "query/Database.h"
 #include "query/LangQuery.h"
-#include "transfer/ValueFormat.h"
+#include "query/SqlLiteral.h"
 #include "translations/Translate.h"
 
 namespace {

@@ -303,9 +303,19 @@ void TFMain::Properties1Click() {
     (new TFProperties())->EditProperties();
 }
 
+TFlowWizardHost TFMain::FlowWizardHost() {
+    TFlowWizardHost host;
+    host.FlowNames = [this] { return FlowList->Lines(); };
+    host.Constants = [this] { return ConstList->Lines(); };
+    host.ConstantsChanged = [this](const QStringList& lines) { ConstList->SetLines(lines); };
+    host.TranslationAdded = [this](const QString& name) { TransList->AddLine(name); };
+    host.Frame = [this] { return isVisible() ? frameGeometry() : QRect(); };
+    return host;
+}
+
 void TFMain::NewFlowClick() {
     QString name;
-    if ((new TFFlow())->OpenForNew(name))
+    if ((new TFFlow(FlowWizardHost()))->OpenForNew(name))
         FlowList->AddLine(name); // not compared with the listed names
 }
 
@@ -315,7 +325,7 @@ void TFMain::EditFlowClick() {
     RequireFilter();
     const QString oldName = FlowList->SelectedLine();
     QString name = oldName;
-    if (!(new TFFlow())->OpenForEdit(name) || name == oldName)
+    if (!(new TFFlow(FlowWizardHost()))->OpenForEdit(name) || name == oldName)
         return;
     // The old name stays in the index and on disk; only the list shows the new one.
     ReplaceSelected(FlowList, name);

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "flows/ui/Flow.h"
 #include "transfer/TransferRun.h"
 
 class QAction;
@@ -17,6 +18,8 @@ class TFMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit TFMain(QWidget* parent = nullptr);
+    // The lists the flow wizard reads and extends, and the frame it opens over.
+    TFlowWizardHost FlowWizardHost();
 
     TSortedListBox* FlowList = nullptr;
     TSortedListBox* TransList = nullptr;

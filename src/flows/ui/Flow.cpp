@@ -19,7 +19,6 @@
 #include <QValidator>
 
 #include "app/Data.h"
-#include "app/ui/Main.h"
 #include "flows/FlowScripts.h"
 #include "platform/Errors.h"
 #include "platform/ProgramDir.h"
@@ -122,7 +121,7 @@ QPushButton* TFFlow::AddButton(const char* name, const QString& caption, void (T
     return button;
 }
 
-TFFlow::TFFlow(QWidget* parent) : QDialog(parent) {
+TFFlow::TFFlow(TFlowWizardHost host, QWidget* parent) : QDialog(parent), host_(std::move(host)) {
     setObjectName("FFlow");
     setWindowTitle("Flow wizard");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -137,8 +136,8 @@ TFFlow::TFFlow(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     Finished = false;
-    if (FMain)
-        FKFlows->SetLines(FMain->FlowList->Lines());
+    if (host_.FlowNames)
+        FKFlows->SetLines(host_.FlowNames());
     ShowPage(0);
 }
 
@@ -335,9 +334,8 @@ void TFFlow::ShowPage(int page) {
 
 void TFFlow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    const QRect area = FMain && FMain->isVisible() ? FMain->frameGeometry()
-                       : screen()                  ? screen()->availableGeometry()
-                                                   : QRect();
+    const QRect frame = host_.Frame ? host_.Frame() : QRect();
+    const QRect area = frame.isValid() ? frame : screen() ? screen()->availableGeometry() : QRect();
     if (area.isValid())
         move(area.center() - rect().center());
 }
@@ -547,16 +545,16 @@ void TFFlow::VTransClick() {
 }
 
 void TFFlow::BNewConsClick() {
-    QStringList lines = FMain ? FMain->ConstList->Lines() : QStringList();
-    if (NewConstant(lines, D->FlowsIni) && FMain)
-        FMain->ConstList->SetLines(lines);
+    QStringList lines = host_.Constants ? host_.Constants() : QStringList();
+    if (NewConstant(lines, D->FlowsIni) && host_.ConstantsChanged)
+        host_.ConstantsChanged(lines);
 }
 
 void TFFlow::BNewTransClick() {
     QString name;
     auto* editor = new TFTranslation();
-    if (editor->EditTranslation(name) && FMain)
-        FMain->TransList->AddLine(name);
+    if (editor->EditTranslation(name) && host_.TranslationAdded)
+        host_.TranslationAdded(name);
 }
 
 void TFFlow::Button11Click() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "flows/FlowFile.h"
@@ -19,12 +21,22 @@ class QStackedWidget;
 class QToolButton;
 class TSortedListBox;
 
+// What the wizard reads from the window that opened it and hands back to it; an empty part stands for
+// no such window.
+struct TFlowWizardHost {
+    std::function<QStringList()> FlowNames; // offered as dependencies
+    std::function<QStringList()> Constants;
+    std::function<void(const QStringList&)> ConstantsChanged;
+    std::function<void(const QString&)> TranslationAdded;
+    std::function<QRect()> Frame; // the wizard opens centred on it; an invalid one: on the screen
+};
+
 // The flow wizard: names a flow, its source and destination, maps the columns and chooses the flows it
 // depends on. Create one with new for each use; the Open operations release it when they return.
 class TFFlow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFFlow(QWidget* parent = nullptr);
+    explicit TFFlow(TFlowWizardHost host = {}, QWidget* parent = nullptr);
 
     // Run the wizard modally; flowName receives the name box text, also after Cancel. True when the
     // flow was saved. A failing save, and a failing load in OpenForEdit (the window is then not shown),
@@ -118,6 +130,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    TFlowWizardHost host_;
     QWidget* BuildSourcePage();
     QWidget* BuildMappingPage();
     QWidget* BuildDependentPage();

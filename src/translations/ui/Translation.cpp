@@ -15,11 +15,11 @@
 #include <QVBoxLayout>
 
 #include "app/Data.h"
-#include "flows/FlowFile.h"
 #include "platform/Errors.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "support/ui/ACComboBox.h"
+#include "support/ListOrder.h"
 
 namespace {
 

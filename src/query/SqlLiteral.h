@@ -4,6 +4,33 @@
 
 #include "query/Dialect.h"
 
+// How a value stands in a statement's text: numbers with '.', quoted and escaped texts, binary
+// literals. One home for every statement the program writes, sent, exported or kept.
+
+// A number as a statement may carry it unquoted: [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
+bool IsNumberText(const QString& text);
+
+// Reads a text from its start: signs, digits, single characters; what the number checks are made of.
+struct TNumberScan {
+    const QChar* at;
+    const QChar* end;
+    explicit TNumberScan(const QString& text) : at(text.constData()), end(text.constData() + text.size()) {}
+    bool Take(char c) {
+        if (at == end || *at != QLatin1Char(c))
+            return false;
+        ++at;
+        return true;
+    }
+    int Digits() {
+        const QChar* from = at;
+        while (at != end && at->unicode() >= '0' && at->unicode() <= '9')
+            ++at;
+        return int(at - from);
+    }
+    bool Sign() { return Take('+') || Take('-'); }
+    bool Done() const { return at == end; }
+};
+
 // "0.0000" with '.' as the decimal point whatever the regional separator: 1234.5 gives 1234.5000.
 QString FormatDecimal(double number);
 

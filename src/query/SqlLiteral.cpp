@@ -1,4 +1,4 @@
-#include "transfer/ValueFormat.h"
+#include "query/SqlLiteral.h"
 
 #include <algorithm>
 #include <charconv>
@@ -154,4 +154,21 @@ QString BinaryLiteral(const QString& hex, TEngineKind engine) {
     default:
         return "X'" + hex + "'";
     }
+}
+
+bool IsNumberText(const QString& text) {
+    TNumberScan s(text);
+    s.Sign();
+    if (s.Digits() > 0) {
+        if (s.Take('.'))
+            s.Digits();
+    } else if (!s.Take('.') || s.Digits() == 0) {
+        return false;
+    }
+    if (s.Take('e') || s.Take('E')) {
+        s.Sign();
+        if (s.Digits() == 0)
+            return false;
+    }
+    return s.Done();
 }
