@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -8,9 +9,10 @@
 
 namespace {
 
-// cmake --install into a temporary prefix, then the installed kelvo-run on the installed demo, laid out
-// by the installed lay-out-demo as scripts/demo lays out build/demo.
-TEST(Install, PutsTheProgramsDesktopEntryIconsAndDemoUnderThePrefixAndTheyRun) {
+// cmake --install into a temporary prefix, each installed file checked by its own validator, then the
+// installed kelvo-run on the installed demo, laid out by the installed lay-out-demo as scripts/demo
+// lays out build/demo.
+TEST(Install, PutsTheProgramsDesktopEntryIconsManPagesAndDemoUnderThePrefixAndTheyRun) {
     QTemporaryDir prefix(QDir::tempPath() + "/kelvo-install-XXXXXX");
     const QString root = prefix.path();
     const TChildResult install = RunChild("cmake", {"--install", KELVO_BUILD_DIR, "--prefix", root});
@@ -19,14 +21,46 @@ TEST(Install, PutsTheProgramsDesktopEntryIconsAndDemoUnderThePrefixAndTheyRun) {
          {"bin/kelvo-transfer", "bin/kelvo-run", "share/applications/kelvo-transfer.desktop",
           "share/icons/hicolor/scalable/apps/kelvo-transfer.svg",
           "share/icons/hicolor/256x256/apps/kelvo-transfer.png", "share/kelvo-transfer/demo/Files/Flows.ini",
-          "share/kelvo-transfer/lay-out-demo"})
+          "share/kelvo-transfer/lay-out-demo", "share/man/man1/kelvo-run.1.gz",
+          "share/man/man1/kelvo-transfer.1.gz", "share/metainfo/kelvo-transfer.metainfo.xml",
+          "share/doc/kelvo-transfer/copyright", "share/doc/kelvo-transfer/changelog.Debian.gz"})
         EXPECT_TRUE(QFile::exists(root + "/" + file)) << file;
-    if (!QStandardPaths::findExecutable("desktop-file-validate").isEmpty())
-        EXPECT_EQ(
-            RunChild("desktop-file-validate", {root + "/share/applications/kelvo-transfer.desktop"}).Status,
-            0);
-    else
-        ADD_FAILURE() << "desktop-file-validate is missing: scripts/setup installs desktop-file-utils";
+    // The metainfo's id is the desktop file's name, not a reverse-DNS one: that warning is taken as
+    // an info. validate-tree also finds the desktop file the metainfo launches.
+    const struct {
+        const char* Tool;
+        QStringList Args;
+        const char* Package;
+    } validators[] = {{"desktop-file-validate",
+                       {root + "/share/applications/kelvo-transfer.desktop"},
+                       "desktop-file-utils"},
+                      {"appstreamcli",
+                       {"validate-tree", "--no-net", "--override=cid-desktopapp-is-not-rdns=info", root},
+                       "appstream"}};
+    for (const auto& validator : validators) {
+        if (QStandardPaths::findExecutable(validator.Tool).isEmpty()) {
+            ADD_FAILURE() << validator.Tool << " is missing: scripts/setup installs " << validator.Package;
+            continue;
+        }
+        const TChildResult check = RunChild(validator.Tool, validator.Args);
+        EXPECT_EQ(check.Status, 0) << validator.Tool << ": " << check.Out.toStdString()
+                                   << check.Err.toStdString();
+    }
+
+    // Each manual page renders without a warning and names every option its program's --help shows.
+    QProcessEnvironment utf8 = QProcessEnvironment::systemEnvironment();
+    utf8.insert("LC_ALL", "C.UTF-8");
+    for (const QString program : {"kelvo-run", "kelvo-transfer"}) {
+        const TChildResult page =
+            RunChild("man", {"--warnings", "-l", root + "/share/man/man1/" + program + ".1.gz"}, utf8);
+        EXPECT_EQ(page.Status, 0);
+        EXPECT_EQ(page.Err, "") << program.toStdString();
+        const QString help = RunChild(root + "/bin/" + program, {"--help"}).Out;
+        const QRegularExpression option("^ +(?:-\\w, )?(--[\\w-]+)", QRegularExpression::MultilineOption);
+        for (const QRegularExpressionMatch& match : option.globalMatch(help))
+            EXPECT_TRUE(page.Out.contains(match.captured(1)))
+                << program.toStdString() << "(1) lacks " << match.captured(1).toStdString();
+    }
 
     const TChildResult version = RunChild(root + "/bin/kelvo-run", {"--version"});
     EXPECT_EQ(version.Status, 0);
@@ -56,10 +90,14 @@ TEST(Install, PutsTheProgramsDesktopEntryIconsAndDemoUnderThePrefixAndTheyRun) {
     EXPECT_TRUE(QFile::exists(demo + "/Transfer.log"));
 }
 
-// The Debian package's dependencies are those of the libraries the programs link.
-TEST(Install, DebianPackageDependsOnTheLinkedLibraries) {
-    if (QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
-        GTEST_FAIL() << "dpkg-shlibdeps is missing: scripts/setup installs dpkg-dev";
+// The Debian package's dependencies are those of the libraries the programs link, and the Qt platform
+// plugins the window needs though nothing links them; its programs are stripped and lintian finds
+// no error in it.
+TEST(Install, DebianPackageDependsOnTheLinkedLibrariesAndPassesLintian) {
+    for (const auto& [tool, package] :
+         {std::pair{"dpkg-shlibdeps", "dpkg-dev"}, {"file", "file"}, {"lintian", "lintian"}})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_FAIL() << tool << " is missing: scripts/setup installs " << package;
     QTemporaryDir out(QDir::tempPath() + "/kelvo-deb-XXXXXX");
     const TChildResult pack =
         RunChild("cpack", {"-G", "DEB", "--config", QString(KELVO_BUILD_DIR) + "/CPackConfig.cmake", "-B",
@@ -67,9 +105,20 @@ TEST(Install, DebianPackageDependsOnTheLinkedLibraries) {
     ASSERT_EQ(pack.Status, 0) << pack.Out.toStdString() << pack.Err.toStdString();
     const QStringList debs = QDir(out.path()).entryList({"*.deb"});
     ASSERT_EQ(debs.size(), 1);
-    const TChildResult depends = RunChild("dpkg-deb", {"-f", out.filePath(debs.constFirst()), "Depends"});
-    for (const char* package : {"libqt6core6", "libqt6widgets6", "libodbc2", "libc6"})
+    const QString deb = out.filePath(debs.constFirst());
+    const TChildResult depends = RunChild("dpkg-deb", {"-f", deb, "Depends"});
+    for (const char* package : {"libqt6core6", "libqt6widgets6", "libodbc2", "libc6", "qt6-qpa-plugins"})
         EXPECT_TRUE(depends.Out.contains(package)) << package << ": " << depends.Out.toStdString();
+
+    ASSERT_EQ(RunChild("dpkg-deb", {"-x", deb, out.filePath("root")}).Status, 0);
+    for (const char* program : {"kelvo-run", "kelvo-transfer"}) {
+        const QString type = RunChild("file", {out.filePath("root/usr/bin/") + program}).Out;
+        EXPECT_TRUE(type.contains(", stripped")) << type.toStdString();
+    }
+
+    const TChildResult lint = RunChild("lintian", {deb});
+    EXPECT_FALSE(lint.Out.contains(QRegularExpression("^E: ", QRegularExpression::MultilineOption)))
+        << lint.Out.toStdString();
 }
 
 } // namespace

@@ -80,6 +80,7 @@ TEST(MainWindow, HasAnIconAnAboutBoxAndMnemonicsThatLeaveTheCaptions) {
     });
     main.findChild<QAction*>("About1")->trigger();
     EXPECT_TRUE(about.contains("Version " + KelvoVersion())) << about.toStdString();
+    EXPECT_TRUE(about.contains("MIT licence")) << about.toStdString();
     EXPECT_EQ(KelvoVersion(), QString(KELVO_PROJECT_VERSION));
 }
 

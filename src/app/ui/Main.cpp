@@ -354,7 +354,8 @@ QIcon KelvoIcon() {
 
 QString AboutText() {
     return QString("Kelvo data transfer\nVersion %1\n\nCopies table data from a source database into a "
-                   "destination, or into an export file of statements.")
+                   "destination, or into an export file of statements.\n\n"
+                   "Free software under the MIT licence.")
         .arg(KelvoVersion());
 }
 

@@ -78,5 +78,5 @@ extern TFMain* FMain;
 
 // The program's icon, for its windows.
 QIcon KelvoIcon();
-// The About box's text: the program's name and version.
+// The About box's text: the program's name, version and licence.
 QString AboutText();
