@@ -5,7 +5,7 @@
 
 // What kelvo-run's command line asks for.
 struct TRunCommandLine {
-    enum TAction { Run, List, Help, Version, Error };
+    enum TAction { Run, Check, List, Help, Version, Error };
     TAction Action = Run;
     QString Filter;
     QString ExportFile;  // absolute; empty when not given

@@ -11,6 +11,7 @@
 #include "app/RunStart.h"
 #include "cli/BatchAnswerer.h"
 #include "cli/ConsoleView.h"
+#include "cli/FlowCheck.h"
 #include "cli/RunOutcome.h"
 #include "cli/Signals.h"
 #include "flows/FlowFile.h"
@@ -119,6 +120,30 @@ int Refuse(TRunOutcome& outcome, const QString& text, int status) {
     return status;
 }
 
+int Check(const TRunCommandLine& line, const QString& index) {
+    QStringList flows;
+    try {
+        RequireFilter(line.Filter);
+        if (const QString error = SelectedFlows(line, index, flows); !error.isEmpty())
+            return Usage(error);
+        CheckRunFiles({}); // the files of the start; those of each flow are the flow's own check
+    } catch (const std::exception& error) {
+        return StartError(error);
+    }
+    TBatchStart start(line);
+    if (start.Connect(line.Filter).TerminateRequested)
+        return UsageError;
+    bool allOk = false;
+    QString lines;
+    try {
+        lines = CheckFlows(flows, index, allOk);
+    } catch (const std::exception& error) {
+        return StartError(error);
+    }
+    Out(lines);
+    return allOk ? 0 : 1;
+}
+
 int Run(const TRunCommandLine& line, const QString& index, TRunOutcome& outcome) {
     QStringList flows;
     outcome.Result.NotRun = line.Flows; // until the run tells which ran
@@ -191,7 +216,7 @@ int Run(const TRunCommandLine& line, const QString& index, TRunOutcome& outcome)
     return status;
 }
 
-// The program directory and its flow index, then the listing or the run.
+// The program directory and its flow index, then the listing, the check or the run.
 int Start(const TRunCommandLine& line, TRunOutcome& outcome) {
     if (!line.ProgramDir.isEmpty())
         if (const QString error = SetProgramDir(line.ProgramDir); !error.isEmpty())
@@ -205,6 +230,8 @@ int Start(const TRunCommandLine& line, TRunOutcome& outcome) {
     } catch (const std::exception& error) {
         return Refuse(outcome, ErrorMessage(error), StartError(error));
     }
+    if (line.Action == TRunCommandLine::Check)
+        return Check(line, index);
     if (line.Action == TRunCommandLine::List) {
         QString listing;
         try {
@@ -246,6 +273,7 @@ int RunCommand(const TRunCommandLine& line) {
     case TRunCommandLine::Error:
         return Usage(line.Text);
     case TRunCommandLine::Run:
+    case TRunCommandLine::Check:
     case TRunCommandLine::List:
         break;
     }

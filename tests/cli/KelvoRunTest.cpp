@@ -392,4 +392,75 @@ TEST_F(KelvoRun, SummaryJsonTellsHowTheRunEnded) {
     }
 }
 
+// --check connects and tells per flow whether it can run, writing nothing and running no script.
+TEST_F(KelvoRun, CheckTellsWhichFlowsCanRunAndTouchesNoData) {
+    struct TCase {
+        const char* what;
+        bool scripting;
+        const char* from; // in NAROCILA.INI
+        const char* to;
+        QStringList flows;
+        int status;
+        const char* out;
+    };
+    // clang-format off
+    const TCase cases[] = {
+        {"every flow can run", false, "", "", {}, 0, "KUPCI: ok\nNAROCILA: ok\n"},
+        {"in scripting mode too", true, "", "", {}, 0, "KUPCI: ok\nNAROCILA: ok\n"},
+        {"a missing source column", false, "=CUSTOMER_ID", "=NO_COLUMN", {}, 1, "NAROCILA: Flow NAROCILA: the destination column KUPEC is mapped to NO_COLUMN, which is not a column of the source."},
+        {"a missing translation file", true, "STATUS=STATUSI", "STATUS=NONE", {}, 1, "NAROCILA: the translation file "},
+        {"a dependency left out", false, "", "", {"NAROCILA"}, 1, "NAROCILA: it depends on KUPCI, which this run does not include."},
+        {"an unknown flow", false, "", "", {"NOPE"}, 2, ""},
+    };
+    // clang-format on
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LayOut(c.scripting);
+        ExecOn("DnsDest", "insert into KUPCI (SIFRA, NAZIV) values (1, 'kept')");
+        if (*c.from)
+            dir.WriteFile("Files/NAROCILA.INI", dir.ReadFile("Files/NAROCILA.INI").replace(c.from, c.to));
+        const TChildResult run = Run(
+            QStringList{"--check", "--filter", "P-2024", "--export", dir.FilePath("export.sql")} + c.flows);
+        EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains(c.out)) << run.Out.toStdString();
+        if (c.status == 0) {
+            EXPECT_TRUE(run.Err.isEmpty()) << run.Err.toStdString();
+        }
+        // KUPCI_dinit.txt would have emptied the table.
+        auto db = OpenTestDatabase("DnsDest", "DBDest");
+        EXPECT_EQ(QueryRows("DBDest", "select count(*) from KUPCI"), QStringList{"1"});
+        EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
+        EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
+    }
+}
+
+TEST_F(KelvoRun, RunsWithNoDisplayAndLinksNoGuiLibrary) {
+    LayOut(true);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
+        env.remove(name);
+    const TChildResult run = Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql")}, env);
+    EXPECT_EQ(run.Status, 0) << run.Err.toStdString();
+    EXPECT_EQ(dir.ReadFile("export.sql").count("Insert into"), 9);
+    const TChildResult ldd = RunChild("ldd", {KelvoRunExe()});
+    EXPECT_TRUE(ldd.Out.contains("libQt6Core")) << ldd.Out.toStdString();
+    EXPECT_FALSE(ldd.Out.contains(QRegularExpression("libQt6(Gui|Widgets)|libX11|libxcb")))
+        << ldd.Out.toStdString();
+}
+
+TEST_F(KelvoRun, ListsFlowsTranslationsAndConstants) {
+    LayOut(true);
+    // Every dependency, as the run orders by them, even past the key lists' usual byte budget.
+    QByteArray flow = dir.ReadFile("Files/NAROCILA.INI");
+    for (int i = 0; i < 3000; ++i)
+        flow += QString("D%1=D%1\r\n").arg(i, 4, 10, QChar('0')).toUtf8();
+    dir.WriteFile("Files/NAROCILA.INI", flow);
+    const TChildResult list = Run({"--list"});
+    EXPECT_EQ(list.Status, 0);
+    for (const char* line : {"KUPCI  CUSTOMERS -> KUPCI", "-> NAROCILA  (after KUPCI, D0000, ",
+                             ", D2998, D2999)", "REGIJA  (REGIJA.ini)", "STATUSI", "VIR=Kelvo demo"})
+        EXPECT_TRUE(list.Out.contains(line)) << line << "\n" << list.Out.toStdString();
+    EXPECT_EQ(Run({"--list", "--filter", "x"}).Status, 2);
+}
+
 } // namespace
