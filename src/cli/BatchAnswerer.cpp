@@ -3,12 +3,13 @@
 #include "cli/ConsoleView.h"
 #include "transfer/TransferFiles.h"
 
-TBatchAnswerer::TBatchAnswerer(bool stopOnError, QString exportFile)
-    : stopOnError_(stopOnError), exportFile_(std::move(exportFile)) {}
+TBatchAnswerer::TBatchAnswerer(bool stopOnError, QString exportFile, bool quiet)
+    : stopOnError_(stopOnError), exportFile_(std::move(exportFile)), quiet_(quiet) {}
 
-int TBatchAnswerer::MessageDialog(const QString& text, TMsgDlgType, TMsgDlgButtons buttons, int, int, int) {
+int TBatchAnswerer::MessageDialog(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int, int,
+                                  int) {
     if (!(buttons & mbYes) || !(buttons & mbNo)) {
-        ConsoleLine(OneLine(text));
+        Tell(OneLine(text), type != mtInformation);
         return buttons & mbOK ? mrOk : mrCancel;
     }
     int answer = mrNo;
@@ -17,16 +18,22 @@ int TBatchAnswerer::MessageDialog(const QString& text, TMsgDlgType, TMsgDlgButto
     } else if (text.contains("Do you want to end application?")) {
         answer = mrYes; // nobody is there to go on without a connection
     }
-    ConsoleLine(OneLine(text) + (answer == mrYes ? " Yes" : " No"));
+    Tell(OneLine(text) + (answer == mrYes ? " Yes" : " No"), true);
     return answer;
 }
 
+void TBatchAnswerer::Tell(const QString& text, bool always) {
+    told_ << text;
+    if (always || !quiet_)
+        ConsoleLine(text);
+}
+
 void TBatchAnswerer::PlainMessage(const QString& text) {
-    ConsoleLine(OneLine(text));
+    Tell(OneLine(text), true);
 }
 
 bool TBatchAnswerer::InputText(const QString& caption, const QString& prompt, QString&) {
-    ConsoleLine(QString("%1: %2 (no input without a window)").arg(caption, prompt));
+    Tell(QString("%1: %2 (no input without a window)").arg(caption, prompt), true);
     return false;
 }
 
@@ -48,6 +55,6 @@ bool TBatchAnswerer::Login(const QString&, QString& userName, QString& password)
 }
 
 bool TBatchAnswerer::ShellOpen(const QString& path) {
-    ConsoleLine(QString("Not opened without a window: %1").arg(path));
+    Tell(QString("Not opened without a window: %1").arg(path), false);
     return false;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QStringList>
+
 #include "support/Answerer.h"
 
 // kelvo-run's answerer: every question the window would put to the operator gets a fixed answer, and
-// every message goes to stderr.
+// every message goes to stderr (when quiet, all but the informative ones).
 class TBatchAnswerer : public TAnswerer {
 public:
-    TBatchAnswerer(bool stopOnError, QString exportFile);
+    TBatchAnswerer(bool stopOnError, QString exportFile, bool quiet);
 
     int MessageDialog(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext, int x,
                       int y) override;
@@ -18,7 +20,14 @@ public:
     bool Login(const QString& databaseName, QString& userName, QString& password) override;
     bool ShellOpen(const QString& path) override;
 
+    // Every message and question told so far, as written to stderr (also those a quiet run keeps back).
+    const QStringList& Told() const { return told_; }
+
 private:
+    void Tell(const QString& text, bool always);
+
+    QStringList told_;
     bool stopOnError_;
     QString exportFile_;
+    bool quiet_;
 };

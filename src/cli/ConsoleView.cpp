@@ -41,7 +41,7 @@ void ConsoleLine(const QString& text) {
     Write("kelvo-run: " + text + "\n");
 }
 
-TConsoleView::TConsoleView(bool live) : live_(live) {
+TConsoleView::TConsoleView(bool live, bool quiet) : live_(live && !quiet), quiet_(quiet) {
     runClock_.start();
 }
 
@@ -53,10 +53,12 @@ void TConsoleView::SetLabel(const char* name, const QString& text, bool) {
     const QString label(name);
     if (label == "LTable") {
         flows_.push_back(TFlowTally{text});
+        flows_.back().Start = QDateTime::currentDateTimeUtc();
         flowClock_.start();
         expected_ = 0;
         percent_.clear();
-        ConsoleLine(text + ": started");
+        if (!quiet_)
+            ConsoleLine(text + ": started");
         return;
     }
     if (label == "LRemTime") {
@@ -132,6 +134,7 @@ void TConsoleView::DrawLive() {
 void TConsoleView::EndFlow(const QString& how) {
     TFlowTally* flow = Current();
     flow->Seconds = flowClock_.elapsed() / 1000.0;
+    flow->End = QDateTime::currentDateTimeUtc();
     flow->Finished = how.isEmpty();
     // An ended flow's counts are the run's own: the labels lag behind a row that ended the run (read
     // and kept in FailedData.sql, but never shown).
@@ -143,6 +146,8 @@ void TConsoleView::EndFlow(const QString& how) {
         flow->Copied = counted.Copied;
         flow->Failed = counted.Failed;
     }
+    if (quiet_)
+        return;
     ConsoleLine(QString("%1: %2read %3, copied %4, failed %5, %6")
                     .arg(flow->Name, how.isEmpty() ? QString() : how + ": ")
                     .arg(flow->Read)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
 #include <vector>
@@ -16,15 +17,18 @@ struct TFlowTally {
     int Failed = 0;
     int Copied = 0; // known once the flow has ended
     double Seconds = 0;
+    QDateTime Start = {};  // UTC
+    QDateTime End = {};    // UTC; invalid until the flow has ended
     bool Finished = false; // reached the end of its source (also after Skip)
 };
 
 // The run's progress on a console: a line on stderr when a flow starts and ends, and, when stderr is a
 // terminal, one live line redrawn at most four times a second. It stands in for the progress window's
 // timer and Cancel button: pumping ticks the run's clock and passes a received signal on as Cancel.
+// A quiet view keeps its tallies but writes nothing.
 class TConsoleView : public ITransferView {
 public:
-    explicit TConsoleView(bool live);
+    TConsoleView(bool live, bool quiet);
     void Attach(TTransferRun* run) { run_ = run; }
 
     void SetLabel(const char* name, const QString& text, bool repaintNow) override;
@@ -47,6 +51,7 @@ private:
 
     TTransferRun* run_ = nullptr;
     bool live_;
+    bool quiet_;
     bool timerEnabled_ = false;
     bool canceled_ = false;
     std::vector<TFlowTally> flows_;

@@ -8,7 +8,9 @@
 namespace {
 
 const char* HelpText =
-    "Usage: kelvo-run --filter TEXT [--export FILE] [--program-dir DIR] [--stop-on-error] [FLOW ...]\n"
+    "Usage: kelvo-run --filter TEXT [--export FILE] [--program-dir DIR] [--stop-on-error] [--quiet]\n"
+    "                 [--summary-json FILE] [FLOW ...]\n"
+    "       kelvo-run --check --filter TEXT [--program-dir DIR] [--quiet] [FLOW ...]\n"
     "       kelvo-run --list [--program-dir DIR]\n"
     "       kelvo-run --help | --version\n\n"
     "Runs the flows of a program directory without a window, as \"Start transfer\" runs them: every\n"
@@ -19,13 +21,19 @@ const char* HelpText =
     "  --program-dir DIR   the program directory (default: the executable's folder; for an\n"
     "                      installed copy ~/.local/share/kelvo-transfer)\n"
     "  --stop-on-error     end the run at the first row that fails to insert\n"
+    "  --quiet             only errors on stderr, no progress lines; the summary still goes to stdout\n"
+    "  --summary-json FILE write the run's summary as JSON to FILE, also when the run ends by an\n"
+    "                      error or a signal (replaced whole, never half written)\n"
+    "  --check             connect and check the selected flows (tables, columns, translation and\n"
+    "                      script files, dependencies) without touching data: a line per flow\n"
     "  --list              list the flows, translations and constants\n"
     "  -h, --help          show this help\n"
     "  -v, --version       show the version\n\n"
     "The destination login is KELVO_DEST_USER and KELVO_DEST_PASSWORD when set, otherwise the data\n"
     "source's own user and password.\n\n"
     "Exit status: 0 every row copied; 1 rows failed or flows were not run; 2 usage or start-up\n"
-    "error; 3 the run ended by an error; 130 SIGINT, 143 SIGTERM (the run is cancelled).\n";
+    "error; 3 the run ended by an error; 130 SIGINT, 143 SIGTERM (the run is cancelled).\n"
+    "With --check: 0 every flow can run; 1 one cannot; 2 usage or start-up error.\n";
 
 TRunCommandLine Failure(const QString& text) {
     TRunCommandLine line;
@@ -43,10 +51,13 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     const QCommandLineOption exportFile("export", "", "FILE");
     const QCommandLineOption dir("program-dir", "", "DIR");
     const QCommandLineOption stop("stop-on-error");
+    const QCommandLineOption quiet("quiet");
+    const QCommandLineOption summary("summary-json", "", "FILE");
+    const QCommandLineOption check("check");
     const QCommandLineOption list("list");
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringList{"v", "version"});
-    parser.addOptions({filter, exportFile, dir, stop, list, help, version});
+    parser.addOptions({filter, exportFile, dir, stop, quiet, summary, check, list, help, version});
     if (!parser.parse(args))
         return Failure(parser.errorText());
 
@@ -65,7 +76,7 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     if (parser.isSet(dir) && line.ProgramDir.isEmpty())
         return Failure("--program-dir needs a directory.");
     if (parser.isSet(list)) {
-        for (const QCommandLineOption* other : {&filter, &exportFile, &stop})
+        for (const QCommandLineOption* other : {&filter, &exportFile, &stop, &summary, &check})
             if (parser.isSet(*other))
                 return Failure(QString("--list takes no --%1.").arg(other->names().constFirst()));
         if (!parser.positionalArguments().isEmpty())
@@ -73,12 +84,21 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
         line.Action = TRunCommandLine::List;
         return line;
     }
+    line.Quiet = parser.isSet(quiet);
     line.Filter = parser.value(filter);
     line.StopOnError = parser.isSet(stop);
-    if (parser.isSet(exportFile)) {
-        if (parser.value(exportFile).isEmpty())
-            return Failure("--export needs a file name.");
-        line.ExportFile = QFileInfo(parser.value(exportFile)).absoluteFilePath();
+    for (auto [option, value] :
+         {std::pair{&exportFile, &line.ExportFile}, std::pair{&summary, &line.SummaryFile}})
+        if (parser.isSet(*option)) {
+            if (parser.value(*option).isEmpty())
+                return Failure(QString("--%1 needs a file name.").arg(option->names().constFirst()));
+            *value = QFileInfo(parser.value(*option)).absoluteFilePath();
+        }
+    if (parser.isSet(check)) {
+        // The run's own command line is accepted, so a scheduler can check exactly what it will run.
+        if (parser.isSet(summary))
+            return Failure("--check writes no --summary-json.");
+        line.Action = TRunCommandLine::Check;
     }
     for (const QString& name : parser.positionalArguments())
         if (!line.Flows.contains(name, Qt::CaseInsensitive))

@@ -5,12 +5,14 @@
 
 // What kelvo-run's command line asks for.
 struct TRunCommandLine {
-    enum TAction { Run, List, Help, Version, Error };
+    enum TAction { Run, Check, List, Help, Version, Error };
     TAction Action = Run;
     QString Filter;
-    QString ExportFile; // absolute; empty when not given
-    QString ProgramDir; // empty: the default program directory
+    QString ExportFile;  // absolute; empty when not given
+    QString ProgramDir;  // empty: the default program directory
+    QString SummaryFile; // absolute; empty when not given
     bool StopOnError = false;
+    bool Quiet = false;
     QStringList Flows; // as named, repeats dropped; empty: every flow
     QString Text;      // the help or version text, or the error
 };

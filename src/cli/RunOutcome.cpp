@@ -1,5 +1,8 @@
 #include "cli/RunOutcome.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <csignal>
 
@@ -19,23 +22,56 @@ QString FlowResultText(const TRunOutcome& outcome, const TFlowResult& flow) {
     return flow.Skipped ? "skipped" : "copied";
 }
 
+// How a run's end is told: in one machine word, in the table for the flow it left unfinished, and as
+// the reason for the flows it never started.
+struct TEndTexts {
+    const char* Word;
+    const char* Unfinished;
+    const char* NotRun;
+};
+
+TEndTexts EndTexts(TRunEnd end, int signal) {
+    switch (signal ? TRunEnd::Cancelled : end) {
+    case TRunEnd::Cancelled:
+        return {"cancelled", "canceled", "the run was cancelled before it"};
+    case TRunEnd::StoppedAfterError:
+        return {"stopped", "stopped", "the run stopped at a failed row before it"};
+    case TRunEnd::EndedByError:
+        return {"error", "error", "an error ended the run before it"};
+    case TRunEnd::NotStarted:
+        return {"not-started", "unfinished", "the run did not start"};
+    case TRunEnd::Completed:
+        break;
+    }
+    return {"completed", "unfinished", "a flow it depends on did not run"};
+}
+
+QString EndWord(const TRunOutcome& outcome) {
+    if (outcome.Result.End == TRunEnd::Completed && !outcome.Signal && !outcome.Result.Success())
+        return "failed";
+    return EndTexts(outcome.Result.End, outcome.Signal).Word;
+}
+
+QString FlowWord(const TRunOutcome& outcome, const TFlowResult& flow) {
+    if (!flow.Ended)
+        return EndWord(outcome);
+    if (flow.Failed > 0)
+        return "failed-rows";
+    if (flow.ScriptErrors > 0)
+        return "failed-scripts";
+    if (flow.LogErrors > 0)
+        return "failed-log";
+    return flow.Skipped ? "skipped" : "completed";
+}
+
+QString Utc(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
 } // namespace
 
 QString UnfinishedResult(TRunEnd end, int signal) {
-    if (signal)
-        return "canceled";
-    switch (end) {
-    case TRunEnd::StoppedAfterError:
-        return "stopped";
-    case TRunEnd::Cancelled:
-        return "canceled";
-    case TRunEnd::EndedByError:
-        return "error";
-    case TRunEnd::Completed:
-    case TRunEnd::NotStarted:
-        break;
-    }
-    return "unfinished";
+    return EndTexts(end, signal).Unfinished;
 }
 
 TRunOutcome OutcomeOf(const TRunResult& result, const TConsoleView& view, int signal) {
@@ -47,7 +83,7 @@ TRunOutcome OutcomeOf(const TRunResult& result, const TConsoleView& view, int si
     outcome.Seconds = view.RunSeconds();
     // The view saw the same flows start in the same order.
     for (size_t i = 0; i < result.Flows.size(); ++i)
-        outcome.FlowSeconds.push_back(i < view.Flows().size() ? view.Flows()[i].Seconds : 0);
+        outcome.Seen.push_back(i < view.Flows().size() ? view.Flows()[i] : TFlowTally{});
     return outcome;
 }
 
@@ -101,7 +137,7 @@ QString SummaryTable(const TRunOutcome& outcome) {
     for (size_t i = 0; i < r.Flows.size(); ++i) {
         const TFlowResult& f = r.Flows[i];
         table += row(f.Name, QString::number(f.Read), QString::number(f.Copied), QString::number(f.Failed),
-                     Duration(outcome.FlowSeconds[i]), FlowResultText(outcome, f));
+                     Duration(outcome.Seen[i].Seconds), FlowResultText(outcome, f));
     }
     for (const QString& name : r.NotRun)
         table += row(name, "0", "0", "0", Duration(0), "not run");
@@ -110,4 +146,32 @@ QString SummaryTable(const TRunOutcome& outcome) {
     if (!r.ExportFile.isEmpty())
         table += "Export file: " + r.ExportFile + "\n";
     return table;
+}
+
+QByteArray SummaryJson(const TRunOutcome& outcome, int exitStatus) {
+    const TRunResult& r = outcome.Result;
+    QJsonArray flows;
+    for (size_t i = 0; i < r.Flows.size(); ++i) {
+        const TFlowResult& f = r.Flows[i];
+        flows.append(QJsonObject{{"name", f.Name},
+                                 {"read", f.Read},
+                                 {"copied", f.Copied},
+                                 {"failed", f.Failed},
+                                 {"outcome", FlowWord(outcome, f)},
+                                 {"start", Utc(outcome.Seen[i].Start)},
+                                 {"end", Utc(outcome.Seen[i].End)}});
+    }
+    QJsonArray notRun;
+    for (const QString& name : r.NotRun)
+        // A start refused with status 2 ends by an error, but no flow came before it.
+        notRun.append(QJsonObject{
+            {"name", name},
+            {"reason", exitStatus == 2 ? "the run did not start" : EndTexts(r.End, outcome.Signal).NotRun}});
+    QJsonObject run{{"outcome", EndWord(outcome)}, {"exitStatus", exitStatus}, {"start", Utc(outcome.Start)},
+                    {"end", Utc(outcome.End)},     {"flows", flows},           {"notRun", notRun}};
+    if (!r.Message.isEmpty())
+        run.insert("message", r.Message);
+    if (!r.ExportFile.isEmpty())
+        run.insert("exportFile", r.ExportFile);
+    return QJsonDocument(run).toJson();
 }

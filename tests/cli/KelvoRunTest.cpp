@@ -1,6 +1,9 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
@@ -23,6 +26,14 @@ namespace {
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// "NAME outcome" of each entry of a summary's "flows" or "notRun".
+QStringList Entries(const QJsonValue& list, const char* field) {
+    QStringList entries;
+    for (const QJsonValue& entry : list.toArray())
+        entries << entry["name"].toString() + " " + entry[field].toString();
+    return entries;
 }
 
 // The demo's flows and databases in a temporary program directory, on the test's data sources XQ and
@@ -301,7 +312,8 @@ TEST_F(KelvoRun, SignalsCancelTheRunAsTheWindowsCancelDoes) {
         ExecOn("XQ", "insert into CUSTOMERS (ID, NAME, CITY) with recursive N(I) as (select 100 union all "
                      "select I + 1 from N where I < 300000) select I, 'Name ' || I, 'Ljubljana' from N");
         const TChildResult run =
-            Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql")},
+            Run({"--filter", "P-2024", "--export", dir.FilePath("export.sql"), "--summary-json",
+                 dir.FilePath("summary.json")},
                 QProcessEnvironment::systemEnvironment(), [&](QProcess& child) {
                     QElapsedTimer waited;
                     waited.start();
@@ -319,6 +331,106 @@ TEST_F(KelvoRun, SignalsCancelTheRunAsTheWindowsCancelDoes) {
         // Every statement written is whole: the file ends with a statement's separator.
         EXPECT_TRUE(dir.ReadFile("export.sql").endsWith(";\r\n\r\n"));
         EXPECT_TRUE(run.Out.contains(QRegularExpression("KUPCI .* canceled"))) << run.Out.toStdString();
+        const QJsonObject summary = QJsonDocument::fromJson(dir.ReadFile("summary.json")).object();
+        EXPECT_EQ(summary["exitStatus"].toInt(), 128 + signal);
+        EXPECT_EQ(Entries(summary["flows"], "outcome"), QStringList{"KUPCI cancelled"});
+        EXPECT_EQ(Entries(summary["notRun"], "reason"),
+                  QStringList{"NAROCILA the run was cancelled before it"});
+    }
+}
+
+// The summary file tells how every run ended, also one refused at its start or ended by an error.
+TEST_F(KelvoRun, SummaryJsonTellsHowTheRunEnded) {
+    struct TCase {
+        const char* what;
+        QStringList flows;
+        int status;
+        const char* outcome;
+        QStringList flowOutcomes;
+        QStringList notRun;
+    };
+    // clang-format off
+    const TCase cases[] = {
+        {"every row copied", {}, 0, "completed", {"KUPCI completed", "NAROCILA completed"}, {}},
+        {"an unknown flow", {"KUPCI", "NOPE"}, 2, "error", {}, {"KUPCI the run did not start", "NOPE the run did not start"}},
+        {"a bad flow", {}, 3, "error", {"KUPCI completed", "NAROCILA error"}, {}},
+    };
+    // clang-format on
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LayOut(true);
+        if (QString(c.what) == "a bad flow")
+            dir.WriteFile("Files/NAROCILA.INI",
+                          dir.ReadFile("Files/NAROCILA.INI").replace("=CUSTOMER_ID", "=NO_COLUMN"));
+        const QString file = dir.FilePath("out.json");
+        const TChildResult run = Run(QStringList{"--quiet", "--filter", "P-2024", "--export",
+                                                 dir.FilePath("export.sql"), "--summary-json", file} +
+                                     c.flows);
+        EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
+        // Quiet: a clean run says nothing on stderr, yet its table still goes to stdout.
+        EXPECT_EQ(run.Err.isEmpty(), c.status == 0) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains("Total") || c.status == 2) << run.Out.toStdString();
+        QJsonParseError error;
+        const QJsonObject summary = QJsonDocument::fromJson(dir.ReadFile("out.json"), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << dir.ReadFile("out.json").toStdString();
+        EXPECT_EQ(summary["outcome"].toString(), c.outcome);
+        EXPECT_EQ(summary["exitStatus"].toInt(), c.status);
+        EXPECT_EQ(Entries(summary["flows"], "outcome"), c.flowOutcomes);
+        EXPECT_EQ(Entries(summary["notRun"], "reason"), c.notRun);
+        EXPECT_EQ(summary.contains("message"), c.status != 0);
+        const QDateTime start = QDateTime::fromString(summary["start"].toString(), Qt::ISODateWithMs);
+        EXPECT_TRUE(start.isValid() && start.timeSpec() == Qt::UTC)
+            << summary["start"].toString().toStdString();
+        EXPECT_LE(start, QDateTime::fromString(summary["end"].toString(), Qt::ISODateWithMs));
+        for (const QJsonValue& flow : summary["flows"].toArray()) {
+            EXPECT_LE(start, QDateTime::fromString(flow["start"].toString(), Qt::ISODateWithMs));
+            EXPECT_EQ(flow["read"].toInt() - flow["failed"].toInt(), flow["copied"].toInt());
+        }
+        if (c.status == 0) {
+            EXPECT_EQ(summary["flows"][0]["read"].toInt(), 5);
+        }
+    }
+}
+
+// --check connects and tells per flow whether it can run, writing nothing and running no script.
+TEST_F(KelvoRun, CheckTellsWhichFlowsCanRunAndTouchesNoData) {
+    struct TCase {
+        const char* what;
+        bool scripting;
+        const char* from; // in NAROCILA.INI
+        const char* to;
+        QStringList flows;
+        int status;
+        const char* out;
+    };
+    // clang-format off
+    const TCase cases[] = {
+        {"every flow can run", false, "", "", {}, 0, "KUPCI: ok\nNAROCILA: ok\n"},
+        {"in scripting mode too", true, "", "", {}, 0, "KUPCI: ok\nNAROCILA: ok\n"},
+        {"a missing source column", false, "=CUSTOMER_ID", "=NO_COLUMN", {}, 1, "NAROCILA: Flow NAROCILA: the destination column KUPEC is mapped to NO_COLUMN, which is not a column of the source."},
+        {"a missing translation file", true, "STATUS=STATUSI", "STATUS=NONE", {}, 1, "NAROCILA: the translation file "},
+        {"a dependency left out", false, "", "", {"NAROCILA"}, 1, "NAROCILA: it depends on KUPCI, which this run does not include."},
+        {"an unknown flow", false, "", "", {"NOPE"}, 2, ""},
+    };
+    // clang-format on
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        LayOut(c.scripting);
+        ExecOn("DnsDest", "insert into KUPCI (SIFRA, NAZIV) values (1, 'kept')");
+        if (*c.from)
+            dir.WriteFile("Files/NAROCILA.INI", dir.ReadFile("Files/NAROCILA.INI").replace(c.from, c.to));
+        const TChildResult run = Run(
+            QStringList{"--check", "--filter", "P-2024", "--export", dir.FilePath("export.sql")} + c.flows);
+        EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains(c.out)) << run.Out.toStdString();
+        if (c.status == 0) {
+            EXPECT_TRUE(run.Err.isEmpty()) << run.Err.toStdString();
+        }
+        // KUPCI_dinit.txt would have emptied the table.
+        auto db = OpenTestDatabase("DnsDest", "DBDest");
+        EXPECT_EQ(QueryRows("DBDest", "select count(*) from KUPCI"), QStringList{"1"});
+        EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
+        EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
     }
 }
 
