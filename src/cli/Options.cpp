@@ -9,7 +9,7 @@ namespace {
 
 const char* HelpText =
     "Usage: kelvo-run --filter TEXT [--export FILE] [--program-dir DIR] [--stop-on-error] [--quiet]\n"
-    "                 [--summary-json FILE] [FLOW ...]\n"
+    "                 [--summary-json FILE] [--batch N] [FLOW ...]\n"
     "       kelvo-run --check --filter TEXT [--program-dir DIR] [--quiet] [FLOW ...]\n"
     "       kelvo-run --list [--program-dir DIR]\n"
     "       kelvo-run --help | --version\n\n"
@@ -21,6 +21,8 @@ const char* HelpText =
     "  --program-dir DIR   the program directory (default: the executable's folder; for an\n"
     "                      installed copy ~/.local/share/kelvo-transfer)\n"
     "  --stop-on-error     end the run at the first row that fails to insert\n"
+    "  --batch N           send up to N rows in one INSERT (BATCH_ROWS of TransferSettings.ini,\n"
+    "                      default 1); a failing row is still kept alone with its reason\n"
     "  --quiet             only errors on stderr, no progress lines; the summary still goes to stdout\n"
     "  --summary-json FILE write the run's summary as JSON to FILE, also when the run ends by an\n"
     "                      error or a signal (replaced whole, never half written)\n"
@@ -54,10 +56,11 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     const QCommandLineOption quiet("quiet");
     const QCommandLineOption summary("summary-json", "", "FILE");
     const QCommandLineOption check("check");
+    const QCommandLineOption batch("batch", "", "N");
     const QCommandLineOption list("list");
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringList{"v", "version"});
-    parser.addOptions({filter, exportFile, dir, stop, quiet, summary, check, list, help, version});
+    parser.addOptions({filter, exportFile, dir, stop, quiet, summary, check, batch, list, help, version});
     if (!parser.parse(args))
         return Failure(parser.errorText());
 
@@ -76,7 +79,7 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     if (parser.isSet(dir) && line.ProgramDir.isEmpty())
         return Failure("--program-dir needs a directory.");
     if (parser.isSet(list)) {
-        for (const QCommandLineOption* other : {&filter, &exportFile, &stop, &summary, &check})
+        for (const QCommandLineOption* other : {&filter, &exportFile, &stop, &summary, &check, &batch})
             if (parser.isSet(*other))
                 return Failure(QString("--list takes no --%1.").arg(other->names().constFirst()));
         if (!parser.positionalArguments().isEmpty())
@@ -87,6 +90,13 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     line.Quiet = parser.isSet(quiet);
     line.Filter = parser.value(filter);
     line.StopOnError = parser.isSet(stop);
+    if (parser.isSet(batch)) {
+        bool ok = false;
+        line.BatchRows = parser.value(batch).toInt(&ok);
+        if (!ok || line.BatchRows < 1)
+            return Failure(QString("--batch needs a whole number of rows of at least 1, not \"%1\".")
+                               .arg(parser.value(batch)));
+    }
     for (auto [option, value] :
          {std::pair{&exportFile, &line.ExportFile}, std::pair{&summary, &line.SummaryFile}})
         if (parser.isSet(*option)) {

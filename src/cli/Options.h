@@ -12,6 +12,7 @@ struct TRunCommandLine {
     QString ProgramDir;  // empty: the default program directory
     QString SummaryFile; // absolute; empty when not given
     bool StopOnError = false;
+    int BatchRows = 0; // rows per INSERT; 0: as TransferSettings.ini says
     bool Quiet = false;
     QStringList Flows; // as named, repeats dropped; empty: every flow
     QString Text;      // the help or version text, or the error

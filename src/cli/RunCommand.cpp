@@ -192,7 +192,10 @@ int Run(const TRunCommandLine& line, const QString& index, TRunOutcome& outcome)
     options.ConstList = [constants = SortedLines(IndexLines(index, "CONSTANTS"))] { return constants; };
     TCopyQueries queries;
     TConsoleView view(isatty(STDERR_FILENO), line.Quiet);
-    TTransferRun run(view, queries, RunSettingsFromData(), options);
+    TRunSettings settings = RunSettingsFromData();
+    if (line.BatchRows > 0)
+        settings.BatchRows = line.BatchRows;
+    TTransferRun run(view, queries, settings, options);
     view.Attach(&run);
 
     TRunResult result;

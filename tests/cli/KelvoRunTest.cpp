@@ -141,6 +141,7 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
     const TCase cases[] = {
         {"every row copied", true, {"--filter", "P-2024", "--export", exportFile}, "", 0, "every row copied."},
         {"rows failed", false, {"--filter", "P-2024"}, refuse102, 1, "NAROCILA: read 4, copied 3, failed 1"},
+        {"rows failed in batches", false, {"--filter", "P-2024", "--batch", "3"}, refuse102, 1, "NAROCILA: read 4, copied 3, failed 1"},
         {"stop on error", false, {"--filter", "P-2024", "--stop-on-error"}, refuse102, 1, "NAROCILA: stopped: read 2, copied 1, failed 1"},
         {"a dependency not run", false, {"--filter", "P-2024", "narocila"}, "", 1, "not run"},
         {"a script statement fails", false, {"--filter", "P-2024"}, "", 1, "script statements failed"},
@@ -148,6 +149,7 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         // The row that found the export file full was read and kept, and is counted so.
         {"the export file is full", true, {"--filter", "P-2024", "--export", "/dev/full"}, "", 3, "KUPCI: error: read 1, copied 0, failed 1"},
         {"bad option", true, {"--filter", "x", "--nope"}, "", 2, "Unknown option 'nope'"},
+        {"bad batch size", true, {"--filter", "x", "--batch", "0"}, "", 2, "--batch needs a whole number"},
         {"no filter", true, {"--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
         {"empty filter", true, {"--filter", "", "--export", "e.sql"}, "", 2, "Napaka filter za pogodbe je prazen."},
         {"no export file in scripting mode", true, {"--filter", "P-2024"}, "", 2, "give --export FILE"},
