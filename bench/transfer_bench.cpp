@@ -295,8 +295,8 @@ double ReplayWithPsql(const QString& file, const QString& dir) {
     qputenv("PGOPTIONS", QString("-c search_path=kbench%1").arg(QCoreApplication::applicationPid()).toUtf8());
     double seconds = 0;
     Spawn({"/usr/bin/psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
-           Env("KELVO_PG_PORT", "5432").toStdString(), "-U", Env("KELVO_PG_USER", "kelvo").toStdString(), "-d",
-           Env("KELVO_PG_DB", "kelvo_test").toStdString(), "-f", file.toStdString()},
+           Env("KELVO_PG_PORT", "5432").toStdString(), "-U", Env("KELVO_PG_USER", "kelvo").toStdString(),
+           "-d", Env("KELVO_PG_DB", "kelvo_test").toStdString(), "-f", file.toStdString()},
           dir + "/replay.txt", seconds);
     return seconds;
 }
@@ -487,12 +487,13 @@ int main(int argc, char** argv) {
         std::printf("    scripting run / .dump rows/s ratio:   %9.3f\n", Median(dumpRatios));
         const double batchedRun = MedianRun(batchedDirect).seconds;
         const double batchedExport = MedianRun(batchedScripted).seconds;
-        std::printf("(d) (b) with 1000 rows an INSERT:          %9.0f rows/s (%.1f x (b))\n", rows / batchedRun,
-                    direct / batchedRun);
+        std::printf("(d) (b) with 1000 rows an INSERT:          %9.0f rows/s (%.1f x (b))\n",
+                    rows / batchedRun, direct / batchedRun);
         std::printf("(e) (a) with 1000 rows an INSERT:          %9.0f rows/s (%.3f x .dump)\n",
                     rows / batchedExport, dump / batchedExport);
         std::printf("    psql replaying the export of (a), (e): %9.0f / %.0f rows/s (%.1f x)\n",
-                    rows / Median(replays), rows / Median(batchedReplays), Median(replays) / Median(batchedReplays));
+                    rows / Median(replays), rows / Median(batchedReplays),
+                    Median(replays) / Median(batchedReplays));
         std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, peakA, peakB, peakC);
         std::fflush(stdout);
     }

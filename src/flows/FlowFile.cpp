@@ -89,4 +89,3 @@ TFlowDefinition LoadFlow(const QString& flowName, const QString& flowsIni, bool*
     }
     return ReadFlowFile(ProgramDir() + "FIles/" + indexed);
 }
-

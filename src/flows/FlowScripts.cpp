@@ -27,34 +27,55 @@ void EditScript(const QString& fileName) {
     Answerer().ShellOpen(path);
 }
 
-bool RunScript(const QString& databaseName, const QString& fileName, TLangQuery& tbl) {
-    tbl.DatabaseName = databaseName;
+bool RunScriptStatements(const QString& path, TScriptSplit split,
+                         const std::function<void(const QStringList& statement, QStringList& log)>& run) {
     QStringList lines;
     try {
-        lines = ReadTextLines(fileName);
+        lines = ReadTextLines(path);
     } catch (const EKelvoError&) {
         return false;
     }
-    for (int i = int(lines.size()) - 1; i >= 0; --i) {
-        if (lines[i].startsWith("/*"))
-            lines.removeAt(i);
-    }
-    tbl.SQL.clear();
-    QStringList log{fileName};
-    for (const QString& line : lines) {
-        if (line.toUpper() == "GO") {
-            try {
-                tbl.ExecModify();
-            } catch (const std::exception& error) {
-                ShowError(ErrorMessage(error));
+    lines.removeIf([](const QString& line) { return line.startsWith("/*"); });
+    QStringList log{path};
+    QStringList statement;
+    try {
+        for (const QString& line : lines) {
+            if (split == TScriptSplit::GoLines) {
+                if (line.toUpper() != "GO") {
+                    statement << line;
+                    continue;
+                }
+            } else {
+                const QString trimmed = TrimControl(line);
+                if (!trimmed.endsWith(';')) {
+                    statement << line;
+                    continue;
+                }
+                statement << trimmed.left(trimmed.size() - 1);
             }
-            QCoreApplication::processEvents();
-            tbl.SQL.clear();
-        } else {
-            tbl.SQL << line;
+            run(statement, log);
+            statement.clear();
         }
+    } catch (...) {
+        WriteTextLines(path + ".log", log);
+        throw;
     }
     log << ScriptDoneText;
-    WriteTextLines(fileName + ".log", log);
+    WriteTextLines(path + ".log", log);
     return true;
+}
+
+bool RunScript(const QString& databaseName, const QString& fileName, TLangQuery& tbl) {
+    tbl.DatabaseName = databaseName;
+    return RunScriptStatements(fileName, TScriptSplit::GoLines,
+                               [&](const QStringList& statement, QStringList&) {
+                                   tbl.SQL = statement;
+                                   try {
+                                       tbl.ExecModify();
+                                   } catch (const std::exception& error) {
+                                       ShowError(ErrorMessage(error));
+                                   }
+                                   QCoreApplication::processEvents();
+                                   tbl.SQL.clear();
+                               });
 }

@@ -172,8 +172,9 @@ void TQuery::TImpl::Describe(const TQuery* owner, SQLSMALLINT count) {
         f.FieldName = names[size_t(i)];
         f.DataType = MapType(info);
         f.Size = DeclaredSize(f.DataType, info.size);
-        f.Scale = f.DataType == TFieldType::ftBCD || f.DataType == TFieldType::ftCurrency ? digitsOf[size_t(i)]
-                                                                                           : -1;
+        f.Scale = f.DataType == TFieldType::ftBCD || f.DataType == TFieldType::ftCurrency
+                      ? digitsOf[size_t(i)]
+                      : -1;
         f.TypeName = info.typeName;
         f.owner_ = owner;
         f.index_ = i;
@@ -201,8 +202,9 @@ SQLSMALLINT TQuery::TImpl::Execute(TQuery& query, TDrain* drain) {
     const QString& text = parsed.markers.isEmpty() ? paramsSource : parsed.text;
     boundValues.clear();
     for (const QString& name : parsed.markers) {
-        auto it = std::find_if(params.begin(), params.end(),
-                               [&](const TParam& p) { return p.Name.compare(name, Qt::CaseInsensitive) == 0; });
+        auto it = std::find_if(params.begin(), params.end(), [&](const TParam& p) {
+            return p.Name.compare(name, Qt::CaseInsensitive) == 0;
+        });
         boundValues.push_back(it != params.end() ? it->Value : QString());
     }
     const bool utf8 = db->utf8Narrow_;

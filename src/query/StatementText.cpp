@@ -7,7 +7,6 @@
 
 namespace {
 
-
 bool IsNameStart(QChar c) {
     return c.isLetter() || c == '_';
 }
@@ -83,8 +82,8 @@ bool IsPsqlOdbc(SQLHDBC dbc) {
     SQLSMALLINT bytes = 0;
     if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &bytes)))
         return false;
-    const QString driver =
-        Odbc::FromW(name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name) - 1)));
+    const QString driver = Odbc::FromW(
+        name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name) - 1)));
     return driver.startsWith("psqlodbc", Qt::CaseInsensitive);
 }
 

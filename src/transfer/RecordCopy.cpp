@@ -8,11 +8,11 @@
 #include "platform/PathWatch.h"
 #include "platform/ProgramDir.h"
 #include "query/ServerDialect.h"
+#include "query/SqlLiteral.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
 #include "transfer/InsertBatch.h"
 #include "transfer/TransferFiles.h"
-#include "query/SqlLiteral.h"
 #include "translations/Constants.h"
 #include "translations/Translate.h"
 

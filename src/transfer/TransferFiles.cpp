@@ -69,50 +69,34 @@ bool RunTransferScript(const QString& databaseName, const QString& path, TLangQu
     if (failed)
         *failed = 0;
     tbl.DatabaseName = databaseName;
-    QStringList lines;
-    try {
-        lines = ReadTextLines(path);
-    } catch (const EKelvoError&) {
-        return false;
-    }
-    lines.removeIf([](const QString& line) { return line.startsWith("/*"); });
     const bool exported =
         target.Scripting && databaseName.compare(target.DestDatabaseName, Qt::CaseInsensitive) == 0;
-    tbl.SQL.clear();
-    QStringList log{path};
-    for (const QString& line : lines) {
-        const QString trimmed = TrimControl(line);
-        if (!trimmed.endsWith(';')) {
-            tbl.SQL << line;
-            continue;
-        }
-        try {
-            tbl.SQL << trimmed.left(trimmed.size() - 1);
-            if (exported) {
-                for (QString& statementLine : tbl.SQL)
-                    statementLine = ReplaceFilter(statementLine, target.ContractFilter);
-                tbl.SetScripting(true);
-                tbl.SetScriptFile(target.ExportFile);
-            } else {
-                tbl.SetScripting(false);
+    return RunScriptStatements(
+        path, TScriptSplit::SemicolonEnds, [&](const QStringList& statement, QStringList& log) {
+            tbl.SQL = statement;
+            try {
+                if (exported) {
+                    for (QString& statementLine : tbl.SQL)
+                        statementLine = ReplaceFilter(statementLine, target.ContractFilter);
+                    tbl.SetScripting(true);
+                    tbl.SetScriptFile(target.ExportFile);
+                } else {
+                    tbl.SetScripting(false);
+                }
+                tbl.ExecModify();
+                QCoreApplication::processEvents();
+            } catch (const std::exception& error) {
+                log << ErrorMessage(error);
+                tbl.SQL.clear();
+                if (IsOperatorCancel(error)) {
+                    log << "Canceled by the user; the statements after this one did not run.";
+                    throw;
+                }
+                if (failed)
+                    ++*failed;
             }
-            tbl.ExecModify();
-            QCoreApplication::processEvents();
-        } catch (const std::exception& error) {
-            log << ErrorMessage(error);
-            if (IsOperatorCancel(error)) {
-                log << "Canceled by the user; the statements after this one did not run.";
-                WriteTextLines(path + ".log", log);
-                throw;
-            }
-            if (failed)
-                ++*failed;
-        }
-        tbl.SQL.clear();
-    }
-    log << ScriptDoneText;
-    WriteTextLines(path + ".log", log);
-    return true;
+            tbl.SQL.clear();
+        });
 }
 
 std::vector<TScriptFailure> RunInitScripts(const QString& flowName, const QString& sourceDatabase,

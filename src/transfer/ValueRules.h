@@ -88,7 +88,6 @@ QString CutToSize(const TColumnDesc& dest, const QString& text);
 // empty when it can.
 QString UnquotedRefusal(const TColumnDesc& dest, const QString& text);
 
-
 struct TStatementValue {
     QString Text;
     int Kind = 0; // 1: written between apostrophes

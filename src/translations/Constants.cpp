@@ -28,7 +28,6 @@ void SetListEntry(QStringList& list, const QString& id, const QString& value) {
     SortLines(list);
 }
 
-
 QString ResolveConstant(const QString& mappingValue, const QStringList& constList) {
     const QString id = ConstIdentifier(mappingValue);
     return ListValue(constList, id);

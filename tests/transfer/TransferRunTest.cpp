@@ -229,8 +229,10 @@ TEST_P(TransferOn, BatchesEndEveryRowAsRowByRowDoes) {
         QFile::remove(dir.FilePath("Transfer.log"));
         batchRows = batch;
         Run({"B"}, false);
-        TOutcome out{QueryRows("DBDest", "select ID, NAME, KIND from BDST order by ID"), LogLines(),
-                     QString::fromUtf8(dir.ReadFile("FailedData.sql")), {}};
+        TOutcome out{QueryRows("DBDest", "select ID, NAME, KIND from BDST order by ID"),
+                     LogLines(),
+                     QString::fromUtf8(dir.ReadFile("FailedData.sql")),
+                     {}};
         out.failed.replace(QRegularExpression("(?m)^-- \\S+ \\S+ "), "-- ");
         out.statements = QString::fromUtf8(dir.ReadFile("Log/Modify.log"));
         return out;
@@ -242,7 +244,8 @@ TEST_P(TransferOn, BatchesEndEveryRowAsRowByRowDoes) {
     EXPECT_EQ(single.failed.count("\r\n-- "), 4); // five entries
     EXPECT_EQ(batched.log, single.log);
     EXPECT_EQ(single.statements.count("Insert into"), 25);
-    const QRegularExpression tenRows(R"(values\s+\(1, 'n''1', 'B'\),(\s+\(\d+, 'n''\d+', 'B'\),){8}\s+\(10, )");
+    const QRegularExpression tenRows(
+        R"(values\s+\(1, 'n''1', 'B'\),(\s+\(\d+, 'n''\d+', 'B'\),){8}\s+\(10, )");
     EXPECT_TRUE(batched.statements.contains(tenRows)) << batched.statements.left(600).toStdString();
 
     // Stop at the second failing row (5): rows 1-4 ended, row 6 onwards never read.
@@ -257,8 +260,9 @@ TEST_P(TransferOn, BatchesEndEveryRowAsRowByRowDoes) {
 // In scripting mode the export holds the INSERTs of many rows, and the engine's own client replays it
 // into the same rows a direct run gives.
 TEST_P(TransferOn, BatchedExportReplaysIntoTheRowsOfADirectRun) {
-    ExecOn("KelvoLite", "create table BSRC (ID integer, NAME varchar(20)); create table BDST (ID integer, NAME "
-                        "varchar(20))");
+    ExecOn("KelvoLite",
+           "create table BSRC (ID integer, NAME varchar(20)); create table BDST (ID integer, NAME "
+           "varchar(20))");
     ExecOn("KelvoLite", "insert into BSRC values (1, 'a''b'), (2, 'č\\'), (3, NULL), (4, 'd'), (5, 'e')");
     ExecOn(destDsn_, "create table BDST (ID integer, NAME varchar(20))");
     Flow("B", "[DATA]\r\nNAME=B\r\n[SOURCE]\r\nNAME=BSRC\r\n[TARGET]\r\nNAME=BDST\r\n[FIELDS]\r\nID=ID\r\n"

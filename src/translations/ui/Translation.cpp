@@ -18,8 +18,8 @@
 #include "platform/Errors.h"
 #include "support/EnDial3.h"
 #include "support/ErrorHandler.h"
-#include "support/ui/ACComboBox.h"
 #include "support/ListOrder.h"
+#include "support/ui/ACComboBox.h"
 
 namespace {
 
