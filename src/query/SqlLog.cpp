@@ -1,6 +1,6 @@
 #include "query/SqlLog.h"
 
-#include "platform/FileStamp.h"
+#include "platform/FileFreshness.h"
 #include "platform/PathWatch.h"
 
 #include <QFile>
@@ -38,11 +38,8 @@ bool IsDirectory(const QByteArray& path) {
 // Where the kernel reports changes, a ticket on Login.ini replaces the stat.
 struct TLoginIniCache {
     bool valid = false;
-    bool settled = false;
     QString programDir;
-    QByteArray watched;
-    TFileStamp stamp;
-    TPathTicket ticket;
+    TFileFreshness freshness;
     QString value;
 };
 
@@ -269,20 +266,14 @@ bool Unbindable(const QString& fileName) {
 QString GetLogDir() {
     TLoginIniCache& cache = LoginIniCache();
     const QString programDir = ProgramDir();
-    if (cache.valid && cache.programDir == programDir &&
-        (cache.ticket.slot >= 0 ? PathUnchanged(cache.ticket)
-                                : cache.settled && FileStampOf(cache.watched) == cache.stamp))
+    if (cache.valid && cache.programDir == programDir && cache.freshness.Unchanged())
         return cache.value;
 
-    const timespec readStart = WallClockNow();
     const QString iniName = programDir + "Login.ini";
-    QByteArray watched = Native(ResolvePath(iniName));
-    cache.ticket = WatchPath(watched, TPathChanges::Content);
-    TFileStamp stamp = FileStampOf(watched);
-    if (!stamp.exists) {
-        watched = Native(programDir);
-        stamp = FileStampOf(watched);
-    }
+    cache.freshness.BeginRead(Native(ResolvePath(iniName)));
+    // A missing Login.ini may appear: its folder tells.
+    if (!cache.freshness.Exists())
+        cache.freshness.StampInstead(Native(programDir));
     try {
         cache.value = IniReadString(iniName, "SQL_LOG", "PATH", programDir + "Log/");
     } catch (const EKelvoError&) {
@@ -290,9 +281,7 @@ QString GetLogDir() {
         cache.value = programDir + "Log/";
     }
     cache.programDir = programDir;
-    cache.watched = watched;
-    cache.stamp = stamp;
-    cache.settled = StampSettled(stamp, readStart);
+    cache.freshness.EndRead();
     cache.valid = true;
     return cache.value;
 }

@@ -8,24 +8,18 @@
 #include "platform/ProgramDir.h"
 
 void TFlowOrder::Read(const QString& name, TEntry& entry) {
-    const timespec readStart = WallClockNow();
     const QString path = FlowTransferPath(name);
-    entry.path = QFile::encodeName(ResolvePath(path));
-    entry.ticket =
-        WatchPath(entry.path, TPathChanges::Content); // before reading: a change meanwhile spoils it
-    entry.stamp = FileStampOf(entry.path);
+    entry.freshness.BeginRead(QFile::encodeName(ResolvePath(path)));
     entry.keys.clear();
     for (const QString& key : IniReadSectionKeys(path, "DEPENDENT", TKeyBudget::Whole))
         entry.keys << key.toCaseFolded();
-    entry.settled = StampSettled(entry.stamp, readStart);
+    entry.freshness.EndRead();
     ++reads_;
 }
 
 bool TFlowOrder::Current(const TEntry& entry) const {
     // A missing file may appear under any spelling, so it is looked for again.
-    if (!entry.stamp.exists)
-        return false;
-    return PathUnchanged(entry.ticket) || (entry.settled && FileStampOf(entry.path) == entry.stamp);
+    return entry.freshness.Exists() && entry.freshness.Unchanged();
 }
 
 bool TFlowOrder::Eligible(const TEntry& entry) const {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/FileStamp.h"
-#include "platform/PathWatch.h"
+#include "platform/FileFreshness.h"
 
 #include <QHash>
 #include <QSet>
@@ -23,11 +22,8 @@ public:
 
 private:
     struct TEntry {
-        QByteArray path; // resolved, native
-        TPathTicket ticket;
-        TFileStamp stamp;     // for file systems the kernel does not report on
-        bool settled = false; // the stamp proves "unchanged since read"
-        QStringList keys;     // case-folded
+        TFileFreshness freshness;
+        QStringList keys; // case-folded
     };
 
     void Read(const QString& name, TEntry& entry);

@@ -4,7 +4,7 @@
 #include <QHash>
 #include <sys/stat.h>
 
-#include "platform/FileStamp.h"
+#include "platform/FileFreshness.h"
 #include "platform/IniFile.h"
 #include "platform/PathWatch.h"
 #include "platform/Paths.h"
@@ -43,28 +43,20 @@ struct TTranslationFile {
 
 const TTranslationFile& ReadTranslation(const QString& file) {
     struct TEntry {
-        QString resolved;
-        TPathTicket ticket;
-        TFileStamp stamp;
-        bool settled = false; // the stamp can prove the file unchanged (see StampSettled)
+        TFileFreshness freshness;
         TTranslationFile content;
     };
     static QHash<QString, TEntry> cache;
     // The path found last time is looked at first: while it holds the same file, no folder is searched.
     auto it = cache.find(file);
-    if (it != cache.end() && it->stamp.exists &&
-        (it->ticket.slot >= 0 ? PathUnchanged(it->ticket)
-                              : it->settled && FileStampOf(QFile::encodeName(it->resolved)) == it->stamp))
+    if (it != cache.end() && it->freshness.Exists() && it->freshness.Unchanged())
         return it->content;
-    const timespec readStart = WallClockNow();
-    const QString resolved = ResolvePath(file);
-    const QByteArray native = QFile::encodeName(resolved);
-    const TPathTicket ticket = WatchPath(native, TPathChanges::Content);
-    TEntry entry{resolved, ticket, FileStampOf(native), false, {}};
+    TEntry entry;
+    entry.freshness.BeginRead(QFile::encodeName(ResolvePath(file)));
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
     entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
     IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);
-    entry.settled = StampSettled(entry.stamp, readStart);
+    entry.freshness.EndRead();
     if (cache.size() > 64)
         cache.clear();
     return cache.insert(file, entry)->content;
