@@ -260,6 +260,7 @@ void TDatabase::Close() {
         return SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     });
     dbc_ = nullptr;
+    started_ = startedDone_ = false;
     thread_.reset();
     dbmsName_.clear();
     lost_ = false;
@@ -278,7 +279,53 @@ void* TDatabase::Handle() {
     return dbc_;
 }
 
+void TDatabase::Start(void* stmt, std::function<short()> call) {
+    if (started_)
+        throw EDatabaseError("A statement was started on a connection that still runs another.");
+    started_ = true;
+    startedStmt_ = stmt;
+    if (!thread_) {
+        startedWait_ = TWaitResult();
+        startedWait_.Rc = call();
+        startedDone_ = true;
+        return;
+    }
+    startedDone_ = false;
+    startedCall_ = std::move(call);
+    thread_->Post(startedCall_);
+}
+
+void TDatabase::SettleStarted() {
+    if (!started_ || startedDone_)
+        return;
+    const std::shared_ptr<TConnectionThread> thread = thread_;
+    startedWait_ = AwaitServer(*thread, startedStmt_, sockets_); // raises before waiting, if at all
+    startedDone_ = true;
+    startedCall_ = nullptr;
+    if (startedWait_.SocketsShut)
+        lost_ = true;
+}
+
+TWaitResult TDatabase::Finish() {
+    if (!started_)
+        throw EDatabaseError(QString("The connection to database %1 was closed before a statement's answer "
+                                     "was read.")
+                                 .arg(DatabaseName));
+    SettleStarted();
+    started_ = false;
+    startedDone_ = false;
+    TWaitResult wait = startedWait_;
+    startedWait_ = TWaitResult();
+    if (wait.HookError) {
+        const std::exception_ptr error = wait.HookError;
+        wait.HookError = nullptr;
+        std::rethrow_exception(error);
+    }
+    return wait;
+}
+
 TWaitResult TDatabase::Wait(void* stmt, const std::function<short()>& call) {
+    SettleStarted();
     const std::shared_ptr<TConnectionThread> thread = thread_;
     const TWaitResult wait = WaitForServer(thread.get(), stmt, sockets_, call);
     if (wait.SocketsShut)

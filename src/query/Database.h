@@ -120,6 +120,13 @@ private:
     // The same for a clean-up that has nothing to report: when the call cannot run (another wait is in
     // progress) it is left undone.
     void CallQuietly(const std::function<short()>& call) noexcept;
+    // A call handed to the connection's thread without waiting, so the caller can prepare the next
+    // meanwhile (Start); Finish waits for it. Any other call on the connection waits for it first, and
+    // Finish then gives what that wait got.
+    void Start(void* stmt, std::function<short()> call);
+    TWaitResult Finish();
+    // Waits for a started call not yet waited for, keeping its result for Finish.
+    void SettleStarted();
     void* AllocStatement(); // SQLHSTMT
     void FreeStatement(void* stmt) noexcept;
     // Runs a statement's text and, when that succeeds, moves to its next result in the same call on
@@ -133,6 +140,11 @@ private:
     // Shared with a wait in progress, which may outlast a close made from the window's pump.
     std::shared_ptr<TConnectionThread> thread_;
     QString dbmsName_;
+    std::function<short()> startedCall_;
+    void* startedStmt_ = nullptr;
+    bool started_ = false;     // handed over and not yet taken by Finish
+    bool startedDone_ = false; // its answer is in startedWait_
+    TWaitResult startedWait_;
     quint64 connectionId_ = 0;
     bool lost_ = false;
     bool hasLogin_ = false;
@@ -194,7 +206,12 @@ public:
 
     void Open();    // statement returns rows; stands on the first row
     void ExecSQL(); // statement without result set
-    void Close();   // closing a closed query is no error
+    // ExecSQL in two halves: Start hands the statement to its connection and returns at once, so the
+    // caller can prepare the next one meanwhile; Finish waits for it and raises what ExecSQL would.
+    // Nothing else may change the query in between.
+    void StartExecSQL();
+    void FinishExecSQL();
+    void Close(); // closing a closed query is no error
     bool Active() const;
     bool Bof() const;
     bool Eof() const;

@@ -208,6 +208,25 @@ void TLangQuery::ExecComposed() {
     emptyResult_ = true;
 }
 
+void TLangQuery::StartComposed() {
+    Close();
+    logError_ = LogComposed(SQL, !scripting_);
+    emptyResult_ = true;
+    if (scripting_) {
+        AppendToFile(scriptFile_, SQL);
+        return;
+    }
+    StartExecSQL();
+    composedStarted_ = true;
+}
+
+void TLangQuery::FinishComposed() {
+    if (!composedStarted_)
+        return;
+    composedStarted_ = false;
+    FinishExecSQL();
+}
+
 void TLangQuery::BuildInsert() {
     ComposeInsert();
     logError_ = LogComposed(SQL, !scripting_);

@@ -85,6 +85,11 @@ public:
     // Logs and executes an INSERT composed elsewhere and held in SQL (one of many rows), or appends it
     // to ScriptFile when scripting; the statement logs as ExecInsert writes them.
     void ExecComposed();
+    // ExecComposed in two halves: Start logs the statement and hands it to the connection (or appends
+    // it to ScriptFile, which is all there is to it); Finish waits for the answer and raises what
+    // ExecComposed would. Nothing else may run on the query in between.
+    void StartComposed();
+    void FinishComposed();
 
     // The compositions, each replacing the statement text.
     void BuildStandardSelect();
@@ -110,5 +115,6 @@ private:
     bool emptyResult_ = true;
     QString logError_;
     bool scripting_ = false;
+    bool composedStarted_ = false;
     QString scriptFile_;
 };

@@ -182,7 +182,7 @@ void TQuery::TImpl::Describe(const TQuery* owner, SQLSMALLINT count) {
     }
 }
 
-SQLSMALLINT TQuery::TImpl::Execute(TQuery& query, TDrain* drain) {
+void TQuery::TImpl::Prepare(TQuery& query, bool drain) {
     CloseCursor();
     ResetState();
     TDatabase* target = FindDatabase(query.DatabaseName);
@@ -199,7 +199,6 @@ SQLSMALLINT TQuery::TImpl::Execute(TQuery& query, TDrain* drain) {
     }
 
     RefreshParams(query.SQL.join('\n'));
-    const QString& text = parsed.markers.isEmpty() ? paramsSource : parsed.text;
     boundValues.clear();
     for (const QString& name : parsed.markers) {
         auto it = std::find_if(params.begin(), params.end(), [&](const TParam& p) {
@@ -207,79 +206,98 @@ SQLSMALLINT TQuery::TImpl::Execute(TQuery& query, TDrain* drain) {
         });
         boundValues.push_back(it != params.end() ? it->Value : QString());
     }
-    const bool utf8 = db->utf8Narrow_;
+    run = TRun();
+    run.text = parsed.markers.isEmpty() ? &paramsSource : &parsed.text;
+    run.utf8 = db->utf8Narrow_;
+    run.narrow = db->narrowText_;
+    run.portions = query.ReadInPortions && db->cursorOnRequest_;
+    run.drain = drain;
+    run.dbc = db->Handle();
     boundLengths.assign(boundValues.size(), 0);
     boundUtf8.assign(boundValues.size(), QByteArray());
     for (size_t i = 0; i < boundValues.size(); ++i)
-        if (utf8)
+        if (run.utf8)
             boundUtf8[i] = boundValues[i].toUtf8();
+}
 
-    // Parameters, the text and what follows it go over in one hand-over: an insert costs one.
-    const char* failed = "Executing the statement";
-    SQLSMALLINT count = 0;
-    short moved = SQL_NO_DATA;
-    bool closed = false;
+short TQuery::TImpl::Run() {
     const SQLHSTMT h = stmt;
-    const SQLHDBC dbc = db->Handle();
-    const bool portions = query.ReadInPortions && db->cursorOnRequest_;
-    const bool narrow = db->narrowText_;
-    const TWaitResult wait = db->Wait(h, [&]() -> short {
-        SQLFreeStmt(h, SQL_RESET_PARAMS);
-        for (size_t i = 0; i < boundValues.size(); ++i) {
-            SQLRETURN rc;
-            if (utf8) {
-                QByteArray& bytes = boundUtf8[i];
-                boundLengths[i] = SQLLEN(bytes.size());
-                rc = SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
-                                      bytes.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
-                                      SQLULEN(std::max<qsizetype>(bytes.size(), 1)), 0, bytes.data(),
-                                      boundLengths[i], &boundLengths[i]);
-            } else {
-                const QString& v = boundValues[i];
-                boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
-                rc = SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                      v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
-                                      SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v), boundLengths[i],
-                                      &boundLengths[i]);
-            }
-            if (!SQL_SUCCEEDED(rc)) {
-                failed = "Binding a parameter";
-                return rc;
-            }
-        }
+    SQLFreeStmt(h, SQL_RESET_PARAMS);
+    for (size_t i = 0; i < boundValues.size(); ++i) {
         SQLRETURN rc;
-        {
-            const TPortionScope scope(dbc, portions);
-            rc = ExecDirectText(h, text, narrow);
+        if (run.utf8) {
+            QByteArray& bytes = boundUtf8[i];
+            boundLengths[i] = SQLLEN(bytes.size());
+            rc = SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                  bytes.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
+                                  SQLULEN(std::max<qsizetype>(bytes.size(), 1)), 0, bytes.data(),
+                                  boundLengths[i], &boundLengths[i]);
+        } else {
+            const QString& v = boundValues[i];
+            boundLengths[i] = SQLLEN(v.size() * qsizetype(sizeof(SQLWCHAR)));
+            rc = SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                  v.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
+                                  SQLULEN(std::max<qsizetype>(v.size(), 1)), 0, W(v), boundLengths[i],
+                                  &boundLengths[i]);
         }
-        if (!SQL_SUCCEEDED(rc))
-            return rc;
-        if (drain) {
-            moved = SQLMoreResults(h);
-            if (moved == SQL_NO_DATA) {
-                SQLFreeStmt(h, SQL_CLOSE);
-                closed = true;
-            }
+        if (!SQL_SUCCEEDED(rc)) {
+            run.failed = "Binding a parameter";
             return rc;
         }
-        // Past the first result no column count is asked for: a driver may refuse it there.
-        const SQLRETURN described = SQLNumResultCols(h, &count);
-        if (!SQL_SUCCEEDED(described)) {
-            failed = "Describing the result";
-            return described;
+    }
+    SQLRETURN rc;
+    {
+        const TPortionScope scope(run.dbc, run.portions);
+        rc = ExecDirectText(h, *run.text, run.narrow);
+    }
+    if (!SQL_SUCCEEDED(rc))
+        return rc;
+    if (run.drain) {
+        run.moved = SQLMoreResults(h);
+        if (run.moved == SQL_NO_DATA) {
+            SQLFreeStmt(h, SQL_CLOSE);
+            run.closed = true;
         }
         return rc;
-    });
+    }
+    // Past the first result no column count is asked for: a driver may refuse it there.
+    const SQLRETURN described = SQLNumResultCols(h, &run.count);
+    if (!SQL_SUCCEEDED(described)) {
+        run.failed = "Describing the result";
+        return described;
+    }
+    return rc;
+}
+
+SQLSMALLINT TQuery::TImpl::Conclude(const TWaitResult& wait, TDrain* drain) {
     if (wait.Rc == SQL_NO_DATA)
         return 0;
     if (!SQL_SUCCEEDED(wait.Rc))
-        FailStatement(wait.Rc, failed, wait);
-    cursorOpen = !closed;
+        FailStatement(wait.Rc, run.failed, wait);
+    cursorOpen = !run.closed;
     if (drain) {
-        drain->rc = moved;
+        drain->rc = run.moved;
         drain->wait = wait;
     }
-    return count;
+    return run.count;
+}
+
+SQLSMALLINT TQuery::TImpl::Execute(TQuery& query, TDrain* drain) {
+    Prepare(query, drain != nullptr);
+    // Parameters, the text and what follows it go over in one hand-over: an insert costs one.
+    return Conclude(db->Wait(stmt, [this] { return Run(); }), drain);
+}
+
+void TQuery::TImpl::EndExec(const TDrain& drain) {
+    if (!cursorOpen)
+        return; // the usual case: closed in the same hand-over
+    try {
+        db->DrainResults(stmt, drain.rc, drain.wait);
+    } catch (...) {
+        CloseCursor(true);
+        throw;
+    }
+    CloseCursor();
 }
 
 void TDatabase::ReopenForStatement() {
@@ -332,15 +350,20 @@ void TQuery::Open() {
 void TQuery::ExecSQL() {
     TImpl::TDrain drain;
     d_->Execute(*this, &drain);
-    if (!d_->cursorOpen)
-        return; // the usual case: closed in the same hand-over
-    try {
-        d_->db->DrainResults(d_->stmt, drain.rc, drain.wait);
-    } catch (...) {
-        d_->CloseCursor(true);
-        throw;
-    }
-    d_->CloseCursor();
+    d_->EndExec(drain);
+}
+
+void TQuery::StartExecSQL() {
+    d_->Prepare(*this, true);
+    d_->db->Start(d_->stmt, [impl = d_.get()] { return impl->Run(); });
+}
+
+void TQuery::FinishExecSQL() {
+    if (!d_->db)
+        throw EDatabaseError("The connection was closed before the statement's answer was read.");
+    TImpl::TDrain drain;
+    d_->Conclude(d_->db->Finish(), &drain);
+    d_->EndExec(drain);
 }
 
 void TQuery::Close() {

@@ -64,4 +64,22 @@ struct TQuery::TImpl {
     // Runs the statement text on its connection, opening the connection on demand; the result's column
     // count (0 with drain).
     SQLSMALLINT Execute(TQuery& query, TDrain* drain = nullptr);
+    // Execute in its three steps: on this thread, what the driver will need (the connection opened, the
+    // parameters); on the connection's thread, the driver's calls; here again, what their answer means.
+    void Prepare(TQuery& query, bool drain);
+    short Run();
+    SQLSMALLINT Conclude(const TWaitResult& wait, TDrain* drain);
+    // Reads a statement's later results and closes its cursor (ExecSQL's end).
+    void EndExec(const TDrain& drain);
+
+    // What Run needs and finds; the caller waits for it before touching any of it.
+    struct TRun {
+        const QString* text = nullptr;
+        bool utf8 = false, narrow = false, portions = false, drain = false;
+        SQLHDBC dbc = nullptr;
+        const char* failed = "Executing the statement";
+        SQLSMALLINT count = 0;
+        short moved = SQL_NO_DATA;
+        bool closed = false;
+    } run;
 };

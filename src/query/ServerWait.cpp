@@ -48,6 +48,8 @@ bool AskHook(std::exception_ptr& hookError) {
     }
 }
 
+TWaitResult AwaitPosted(TConnectionThread& thread, void* stmt, const std::vector<TSocket>& sockets);
+
 } // namespace
 
 TWaitHookScope::TWaitHookScope(std::function<bool()> hook) : previous_(std::move(Hook())) {
@@ -60,16 +62,31 @@ TWaitHookScope::~TWaitHookScope() {
 
 TWaitResult WaitForServer(TConnectionThread* thread, void* stmt, const std::vector<TSocket>& sockets,
                           const std::function<short()>& call) {
-    TWaitResult result;
     // A file engine has no server that could fall silent: its calls stay on this thread, at no cost.
     if (!thread) {
+        TWaitResult result;
         result.Rc = call();
         return result;
     }
     const TOneWait one;
-
-    using namespace std::chrono;
     thread->Post(call);
+    TWaitResult result = AwaitPosted(*thread, stmt, sockets);
+    if (result.HookError)
+        std::rethrow_exception(result.HookError);
+    return result;
+}
+
+TWaitResult AwaitServer(TConnectionThread& thread, void* stmt, const std::vector<TSocket>& sockets) {
+    const TOneWait one;
+    return AwaitPosted(thread, stmt, sockets);
+}
+
+namespace {
+
+TWaitResult AwaitPosted(TConnectionThread& posted, void* stmt, const std::vector<TSocket>& sockets) {
+    TConnectionThread* const thread = &posted;
+    TWaitResult result;
+    using namespace std::chrono;
     const auto start = steady_clock::now();
     const int limit = TimeLimits().StatementSeconds;
     // The server gets this long to honour a cancel before its connection is cut.
@@ -131,11 +148,12 @@ TWaitResult WaitForServer(TConnectionThread* thread, void* stmt, const std::vect
         else
             canceller.detach();
     }
-    if (hookError)
-        std::rethrow_exception(hookError);
+    result.HookError = hookError;
     result.Rc = rc;
     return result;
 }
+
+} // namespace
 
 TWaitResult WaitForLogin(TConnectionThread& thread, const std::vector<TSocket>& before, int limitSeconds,
                          const std::function<short()>& call) {

@@ -5,6 +5,7 @@
 // that stops answering cannot block the program forever.
 
 #include <QString>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct TWaitResult {
     // The server ignored the cancel, so the connection's sockets were shut to end the call; the
     // connection is then unusable.
     bool SocketsShut = false;
+    // What the hook raised while the call ran (AwaitServer only; WaitForServer raises it).
+    std::exception_ptr HookError;
 };
 
 // Runs call (ODBC calls on the statement handle stmt, or on the connection when stmt is null). Without
@@ -47,6 +50,10 @@ struct TWaitResult {
 // when the server ignores the cancel. Raises EDatabaseError when another wait is still in progress.
 TWaitResult WaitForServer(TConnectionThread* thread, void* stmt, const std::vector<TSocket>& sockets,
                           const std::function<short()>& call);
+
+// Waits as WaitForServer does for a call posted on thread earlier (while its caller prepared the next
+// one). Raises EDatabaseError, the call untouched, when another wait is in progress.
+TWaitResult AwaitServer(TConnectionThread& thread, void* stmt, const std::vector<TSocket>& sockets);
 
 // Runs a login call (a connect) on the connection's thread while this one waits and calls the hook.
 // At limitSeconds (0: none) and a second's grace for the driver's own limit, or when the hook asks to

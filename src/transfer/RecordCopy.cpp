@@ -129,6 +129,8 @@ void TRecordCopy::OpenFlowData(const TFlowData& flow) {
 void TRecordCopy::ChooseBatchSize() {
     pending_.clear();
     pendingBytes_ = 0;
+    sent_.clear();
+    sendError_ = nullptr;
     batchCap_ = 1;
     if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
         return;
@@ -254,6 +256,8 @@ TRowResult TRecordCopy::CopyRow() {
         }
         if (Batching()) {
             q_.QT.ComposeInsert();
+            if (pending_.empty())
+                pendingFirst_ = RowsRead + 1;
             pendingBytes_ += q_.QT.SQL.value(3).size();
             pending_.push_back(q_.QT.SQL);
             queued = true;
@@ -289,26 +293,101 @@ TRowResult TRecordCopy::CopyRow() {
     }
     q_.QS.Next();
     ++RowsRead;
-    if (queued && (int(pending_.size()) >= batchCap_ || pendingBytes_ >= BatchByteCap))
-        result = FlushBatch();
+    if (queued && (int(pending_.size()) >= batchCap_ || pendingBytes_ >= BatchByteCap)) {
+        // The batch before goes on while this one was composed; its answer is taken only now.
+        result = SettleSent();
+        if (result == TRowResult::Stop) {
+            DropPending();
+            return result;
+        }
+        SendPending();
+    }
     return result;
 }
 
 TRowResult TRecordCopy::FlushBatch() {
-    TRowResult result = TRowResult::Copied;
+    const TRowResult result = SettleSent();
+    if (result == TRowResult::Stop) {
+        DropPending();
+        return result;
+    }
     if (pending_.empty())
         return result;
-    const int rows = int(pending_.size());
-    const int ended = Copied + Failed;
-    // Rows neither copied nor kept (after a stop, a cancel or an error that ended the run) were never
-    // sent: they count as not read, as row by row they would not have been.
-    const auto settle = [&] {
-        RowsRead -= rows - (Copied + Failed - ended);
-        pending_.clear();
-        pendingBytes_ = 0;
-    };
+    SendPending();
+    const TRowResult last = SettleSent();
+    return last == TRowResult::Copied ? result : last;
+}
+
+void TRecordCopy::DropBatch() {
+    if (!sent_.empty()) {
+        // The INSERT on its way may have landed: its answer decides, and a failure leaves its rows unread
+        // (nothing is asked of an operator who cancelled).
+        const int rows = int(sent_.size());
+        bool landed = false;
+        try {
+            if (!sendError_) {
+                q_.QT.FinishComposed();
+                landed = true;
+            }
+        } catch (const std::exception&) {
+        }
+        if (landed)
+            Copied += rows;
+        else
+            RowsRead -= rows;
+        sent_.clear();
+        sendError_ = nullptr;
+    }
+    DropPending();
+}
+
+void TRecordCopy::DropPending() {
+    RowsRead -= int(pending_.size());
+    pending_.clear();
+    pendingBytes_ = 0;
+}
+
+void TRecordCopy::SendPending() {
+    sent_ = std::move(pending_);
+    sentFirst_ = pendingFirst_;
+    pending_.clear();
+    pendingBytes_ = 0;
+    q_.QT.SQL = BatchStatement(sent_, 0, sent_.size());
+    sendError_ = nullptr;
     try {
-        SendRows(0, pending_.size(), result);
+        q_.QT.StartComposed();
+    } catch (...) {
+        sendError_ = std::current_exception();
+    }
+}
+
+TRowResult TRecordCopy::SettleSent() {
+    TRowResult result = TRowResult::Copied;
+    if (sent_.empty())
+        return result;
+    const std::vector<QStringList> rows = std::move(sent_);
+    sent_.clear();
+    std::exception_ptr error = sendError_;
+    sendError_ = nullptr;
+    const int ended = Copied + Failed;
+    // Rows neither copied nor kept (after a stop, a cancel or an error that ended the run) never
+    // landed: they count as not read, as row by row they would not have been.
+    const auto settle = [&] { RowsRead -= int(rows.size()) - (Copied + Failed - ended); };
+    try {
+        if (!error) {
+            try {
+                q_.QT.FinishComposed();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+        if (error) {
+            SendRows(rows, sentFirst_, 0, rows.size(), result, error);
+        } else {
+            Copied += int(rows.size());
+            if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
+                FirstLogError = q_.QT.LogError();
+        }
     } catch (...) {
         settle();
         throw;
@@ -317,38 +396,49 @@ TRowResult TRecordCopy::FlushBatch() {
     return result;
 }
 
-void TRecordCopy::DropBatch() {
-    RowsRead -= int(pending_.size());
-    pending_.clear();
-    pendingBytes_ = 0;
-}
-
-// Sends rows [from, to) of the batch in one INSERT. When it fails, each half goes again, down to the
-// rows that fail alone, each kept with its own reason as row by row. False when the operator stopped.
-bool TRecordCopy::SendRows(size_t from, size_t to, TRowResult& result) {
-    const int first = RowsRead - int(pending_.size()) + 1; // the record number of the batch's first row
-    q_.QT.SQL = BatchStatement(pending_, from, to);
-    try {
-        q_.QT.ExecComposed();
+// Sends rows [from, to) of a batch (whose first row is record first) in one INSERT, unless sent tells
+// how that INSERT failed already. When it fails, each half goes again, down to the rows that fail
+// alone, each kept with its own reason as row by row. False when the operator stopped.
+bool TRecordCopy::SendRows(const std::vector<QStringList>& rows, int first, size_t from, size_t to,
+                           TRowResult& result, std::exception_ptr sent) {
+    if (!sent) {
+        q_.QT.SQL = BatchStatement(rows, from, to);
+        try {
+            q_.QT.ExecComposed();
+        } catch (...) {
+            sent = std::current_exception();
+        }
+    }
+    if (!sent) {
         Copied += int(to - from);
         if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
             FirstLogError = q_.QT.LogError();
         return true;
+    }
+    try {
+        std::rethrow_exception(sent);
     } catch (const EWriteError& error) {
         if (!q_.QT.Scripting())
             throw;
         // The export file is full or gone: every row not written is kept, and the run cannot go on.
-        for (size_t i = from; i < pending_.size(); ++i) {
-            q_.QT.SQL = pending_[i];
+        for (size_t i = from; i < rows.size(); ++i) {
+            q_.QT.SQL = rows[i];
             KeepFailedRow(ErrorMessage(error), first + int(i));
         }
+        for (size_t i = 0; i < pending_.size(); ++i) {
+            q_.QT.SQL = pending_[i];
+            KeepFailedRow(ErrorMessage(error), pendingFirst_ + int(i));
+        }
+        const qsizetype after = qsizetype(rows.size() - from - 1) + pending_.size();
+        pending_.clear();
+        pendingBytes_ = 0;
         throw EKelvoError(
             QString("The export file %1 could not be written: %2. The run ended at record %3 of "
                     "flow %4; that record and the %5 after it, read already, are in FailedData.sql.")
                 .arg(q_.QT.ScriptFile(), ErrorMessage(error))
                 .arg(first + int(from))
                 .arg(flow_.Name)
-                .arg(pending_.size() - from - 1));
+                .arg(after));
     } catch (const std::exception& error) {
         if (IsOperatorCancel(error))
             throw;
@@ -356,10 +446,10 @@ bool TRecordCopy::SendRows(size_t from, size_t to, TRowResult& result) {
         // A lost connection leaves the statement's fate unknown: its rows are kept, not sent again.
         if (to - from > 1 && !(database && database->ConnectionLost)) {
             const size_t middle = from + (to - from) / 2;
-            return SendRows(from, middle, result) && SendRows(middle, to, result);
+            return SendRows(rows, first, from, middle, result) && SendRows(rows, first, middle, to, result);
         }
         for (size_t i = from; i < to; ++i) {
-            q_.QT.SQL = pending_[i];
+            q_.QT.SQL = rows[i];
             HandleInsertError(ErrorMessage(error), result, first + int(i));
             if (result == TRowResult::Stop)
                 return false;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -67,10 +68,11 @@ public:
     // FailedData.sql with its reason, counts it and asks "Stop on error". record: its number in the
     // flow, 0 for the row being read.
     void HandleInsertError(const QString& reason, TRowResult& result, int record = 0);
-    // Sends the rows composed and not yet sent. Stop: the operator ended the run at one of them; the
-    // rows after it count as not read.
+    // Sends the rows composed and not yet sent, and waits for every answer. Stop: the operator ended
+    // the run at one of them; the rows after it count as not read.
     TRowResult FlushBatch();
-    // Forgets the rows not yet sent (a cancelled run): they count as not read.
+    // For a cancelled run: takes the answer of the INSERT on its way, asking nothing, and forgets the
+    // rows not sent, which count as not read.
     void DropBatch();
     // Whether the flow's rows go in INSERTs of many rows.
     bool Batching() const { return batchCap_ > 1; }
@@ -98,7 +100,14 @@ private:
     TDialect DestinationDialect() const;
     void MarkUnbounded();
 
-    bool SendRows(size_t from, size_t to, TRowResult& result);
+    bool SendRows(const std::vector<QStringList>& rows, int first, size_t from, size_t to, TRowResult& result,
+                  std::exception_ptr sent = nullptr);
+    // Hands the composed rows over as one INSERT, which goes on while the next rows are composed.
+    void SendPending();
+    // Takes the answer to the rows on their way; a failure is split as SendRows does.
+    TRowResult SettleSent();
+    // Forgets the composed rows not sent: they count as not read.
+    void DropPending();
     // Keeps the failed row in FailedData.sql with its reason and counts it, asking nothing.
     void KeepFailedRow(const QString& reason, int record);
     void ChooseBatchSize();
@@ -109,6 +118,11 @@ private:
     int batchCap_ = 1;
     std::vector<QStringList> pending_;
     qsizetype pendingBytes_ = 0;
+    int pendingFirst_ = 0; // the record number of pending_'s first row
+    // The rows of the INSERT on its way, the record number of the first, and how its start failed.
+    std::vector<QStringList> sent_;
+    int sentFirst_ = 0;
+    std::exception_ptr sendError_;
     TFlowData flow_;
     std::vector<TMapping> mappings_;
     TDialect dialect_; // of the destination the statements are for
