@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "app/Data.h"
+#include "app/SourceLogin.h"
 #include "fixtures/KelvoIni.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/IniFile.h"
+#include "support/DBgesloKELVO.h"
 
 namespace {
 
@@ -143,6 +145,30 @@ TEST_F(DataModule, AMissingDataSourceIsNamedWithTheFilesSearched) {
             EXPECT_TRUE(asked[asked.size() - 2].contains(part)) << asked[asked.size() - 2].toStdString();
         EXPECT_EQ(asked.constLast(), "No database connection. Do you want to end application?");
     }
+}
+
+// File > Source login stores what the prompt gave in KELVO.INI and opens the source that was not open.
+TEST_F(DataModule, SourceLoginIsStoredAndOpensTheSource) {
+    dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
+    QDir().mkpath(TestEnv::SqliteFile("XQ")); // the source cannot open at the start
+    TScriptedAnswerer start;
+    start.AnswerPlain().AnswerMessage(mrNo);
+    TD d;
+    D = &d;
+    QDir(TestEnv::SqliteFile("XQ")).removeRecursively();
+    TScriptedAnswerer answers;
+    answers.AnswerLogin(std::pair<QString, QString>("novi", "geslo")).AnswerPlain();
+    AskSourceLogin();
+    D = nullptr;
+    ASSERT_EQ(answers.Asked().size(), 2u);
+    EXPECT_EQ(answers.Asked()[0].text, "XQ");
+    EXPECT_TRUE(answers.Asked()[1].text.endsWith("is now connected."))
+        << answers.Asked()[1].text.toStdString();
+    EXPECT_TRUE(d.DBS.Connected());
+    QString database, user, password, mode;
+    ReadLoginSettings(database, user, password, mode);
+    EXPECT_EQ(QStringList({database, user, password, mode}),
+              QStringList({"PRODDB", "novi", "geslo", "TEST"}));
 }
 
 TEST_F(DataModule, SettingsOperationsReadAndWriteThroughIniRules) {
