@@ -63,10 +63,7 @@ void TD::ConnectionSequence() {
         if (!Scripting)
             DBD.Open();
         ReadLogin();
-        DBS.Close();
-        DBS.Params.clear();
-        DBS.Params << "USER NAME=" + UserName << "PASSWORD=" + Password;
-        DBS.Open();
+        OpenSource();
     } catch (const std::exception& error) {
         ShowMessage(ErrorMessage(error));
         if (AskYesNo("No database connection. Do you want to end application?") == mrYes)
@@ -74,6 +71,13 @@ void TD::ConnectionSequence() {
     }
     if (!dateFormat.isEmpty() && DBD.Connected() && !Scripting)
         RunGuarded([&] { ApplyDateFormat(dateFormat); });
+}
+
+void TD::OpenSource() {
+    DBS.Close();
+    DBS.Params.clear();
+    DBS.Params << "USER NAME=" + UserName << "PASSWORD=" + Password;
+    DBS.Open();
 }
 
 void TD::ApplyDateFormat(const QString& format) {

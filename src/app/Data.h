@@ -31,6 +31,8 @@ public:
     bool IniEraseSection(const QString& file, const QString& section);
     bool IniDeleteKey(const QString& file, const QString& section, const QString& key);
     bool ReadLogin();
+    // Opens the source anew with UserName and Password; an empty user leaves the data source's own.
+    void OpenSource();
     QString IniReadString(const QString& file, const QString& section, const QString& key,
                           const QString& def);
     bool IniReadSectionValues(const QString& file, const QString& section, QStringList& list);

@@ -17,7 +17,7 @@ public:
     // The export file of --export in place of the save dialog; false without one.
     bool SaveFileName(const TSaveDialogRequest& request, QString& path) override;
     // KELVO_DEST_USER / KELVO_DEST_PASSWORD when set, else the data source's own login.
-    bool Login(const QString& databaseName, QString& userName, QString& password) override;
+    bool Login(const QString& dataSource, QString& userName, QString& password) override;
     bool ShellOpen(const QString& path) override;
 
     // Every message and question told so far, as written to stderr (also those a quiet run keeps back).

@@ -12,6 +12,7 @@ const char* HelpText =
     "                 [--summary-json FILE] [--batch N] [FLOW ...]\n"
     "       kelvo-run --check --filter TEXT [--program-dir DIR] [--quiet] [FLOW ...]\n"
     "       kelvo-run --list [--program-dir DIR]\n"
+    "       kelvo-run --set-source-login [--program-dir DIR] [USER]\n"
     "       kelvo-run --help | --version\n\n"
     "Runs the flows of a program directory without a window, as \"Start transfer\" runs them: every\n"
     "flow of Files/Flows.ini, or the named ones, in dependency order.\n\n"
@@ -29,6 +30,9 @@ const char* HelpText =
     "  --check             connect and check the selected flows (tables, columns, translation and\n"
     "                      script files, dependencies) without touching data: a line per flow\n"
     "  --list              list the flows, translations and constants\n"
+    "  --set-source-login  store the source login in KELVO.INI: USER, or asked for on the terminal;\n"
+    "                      the password is read from the terminal without echo, or from the first\n"
+    "                      line of standard input when that is no terminal\n"
     "  -h, --help          show this help\n"
     "  -v, --version       show the version\n\n"
     "The destination login is KELVO_DEST_USER and KELVO_DEST_PASSWORD when set, otherwise the data\n"
@@ -58,9 +62,11 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     const QCommandLineOption check("check");
     const QCommandLineOption batch("batch", "", "N");
     const QCommandLineOption list("list");
+    const QCommandLineOption sourceLogin("set-source-login");
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringList{"v", "version"});
-    parser.addOptions({filter, exportFile, dir, stop, quiet, summary, check, batch, list, help, version});
+    parser.addOptions(
+        {filter, exportFile, dir, stop, quiet, summary, check, batch, list, sourceLogin, help, version});
     if (!parser.parse(args))
         return Failure(parser.errorText());
 
@@ -78,6 +84,18 @@ TRunCommandLine ParseRunCommandLine(const QStringList& args) {
     line.ProgramDir = parser.value(dir);
     if (parser.isSet(dir) && line.ProgramDir.isEmpty())
         return Failure("--program-dir needs a directory.");
+    if (parser.isSet(sourceLogin)) {
+        for (const QCommandLineOption* other :
+             {&filter, &exportFile, &stop, &quiet, &summary, &check, &batch, &list})
+            if (parser.isSet(*other))
+                return Failure(QString("--set-source-login takes no --%1.").arg(other->names().constFirst()));
+        if (parser.positionalArguments().size() > 1)
+            return Failure("--set-source-login takes one user name at most.");
+        line.Action = TRunCommandLine::SetSourceLogin;
+        if (!parser.positionalArguments().isEmpty())
+            line.SourceUser = parser.positionalArguments().constFirst();
+        return line;
+    }
     if (parser.isSet(list)) {
         for (const QCommandLineOption* other : {&filter, &exportFile, &stop, &summary, &check, &batch})
             if (parser.isSet(*other))

@@ -14,6 +14,7 @@
 #include "cli/FlowCheck.h"
 #include "cli/RunOutcome.h"
 #include "cli/Signals.h"
+#include "cli/SourceLogin.h"
 #include "flows/FlowFile.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -85,6 +86,12 @@ QString SelectedFlows(const TRunCommandLine& line, const QString& index, QString
         return IndexedFlows(index, line.Flows, flows);
     flows = StartTransferFlows(index);
     return QString();
+}
+
+// -1 for no file.
+qint64 FileSize(const QString& path) {
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.exists() ? info.size() : -1;
 }
 
 // The window's start without a window: the batch answerer takes every question until the end, and the
@@ -198,6 +205,7 @@ int Run(const TRunCommandLine& line, const QString& index, TRunOutcome& outcome)
     TTransferRun run(view, queries, settings, options);
     view.Attach(&run);
 
+    const qint64 exportSize = FileSize(line.ExportFile);
     TRunResult result;
     try {
         result = run.RunTransfer(flows);
@@ -209,6 +217,9 @@ int Run(const TRunCommandLine& line, const QString& index, TRunOutcome& outcome)
         if (result.Flows.empty())
             result.NotRun = flows;
     }
+    // The file is created by its first statement and only ever extended: unchanged, this run wrote none.
+    if (FileSize(result.ExportFile) == exportSize)
+        result.ExportFile.clear();
     const int signal = PendingSignal();
     view.EndRun(UnfinishedResult(result.End, signal));
     outcome = OutcomeOf(result, view, signal);
@@ -275,6 +286,11 @@ int RunCommand(const TRunCommandLine& line) {
         return 0;
     case TRunCommandLine::Error:
         return Usage(line.Text);
+    case TRunCommandLine::SetSourceLogin:
+        if (!line.ProgramDir.isEmpty())
+            if (const QString error = SetProgramDir(line.ProgramDir); !error.isEmpty())
+                return Usage(error);
+        return SetSourceLogin(line.SourceUser);
     case TRunCommandLine::Run:
     case TRunCommandLine::Check:
     case TRunCommandLine::List:

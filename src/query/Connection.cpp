@@ -15,6 +15,11 @@
 
 using namespace Odbc;
 
+// unixODBC's own choice of its user and system odbc.ini, as "odbcinst -j" prints them: exported by
+// libodbcinst, but declared only in a header made for building unixODBC itself.
+extern "C" BOOL _odbcinst_UserINI(char* fileName, BOOL verify);
+extern "C" BOOL _odbcinst_SystemINI(char* fileName, BOOL verify);
+
 namespace {
 
 std::vector<TDatabase*>& Registry() {
@@ -53,6 +58,23 @@ QString DataSourceUser(const QString& dsn) {
             return QString::fromUtf8(buffer, qstrnlen(buffer, sizeof buffer));
     }
     return {};
+}
+
+// What the operator needs when unixODBC finds no data source of that name: where it looked (ODBCINI
+// and ODBCSYSINI count as they do for unixODBC) and where to read how to define one.
+QString MissingDataSourceText(const QString& dsn) {
+    char user[FILENAME_MAX] = {};
+    char system[FILENAME_MAX] = {};
+    QStringList files;
+    if (_odbcinst_UserINI(user, 0) && user[0])
+        files << QString::fromLocal8Bit(user) +
+                     (qEnvironmentVariableIsSet("ODBCINI") ? " (named by ODBCINI)" : "");
+    if (_odbcinst_SystemINI(system, 0) && system[0])
+        files << QString::fromLocal8Bit(system);
+    return QString("The ODBC data source %1 is not defined: unixODBC found no section [%1] with a Driver "
+                   "line in %2. Define it in one of them as the README's section \"Pointing it at your "
+                   "databases\" shows.")
+        .arg(dsn, files.join(" or "));
 }
 
 QString DbmsNameOf(SQLHDBC dbc) {
@@ -112,7 +134,8 @@ void TDatabase::Open() {
         if (userName.isEmpty())
             userName = DataSourceUser(AliasName);
         password.clear();
-        if (!Answerer().Login(DatabaseName, userName, password))
+        // Named as the operator defined it in odbc.ini, not by the program's inner name.
+        if (!Answerer().Login(AliasName, userName, password))
             throw EDatabaseError(QString("Login to database %1 was cancelled.").arg(DatabaseName));
     }
     Connect(userName, password);
@@ -151,7 +174,12 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
         rc = SQLDriverConnectW(dbc, nullptr, W(connection), SQLSMALLINT(connection.size()), nullptr, 0,
                                nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) {
-            failure = ErrorText(SQL_HANDLE_DBC, dbc, rc, "Connecting");
+            QStringList states;
+            failure = Diagnostics(SQL_HANDLE_DBC, dbc, &states);
+            if (failure.isEmpty())
+                failure = ErrorText(SQL_HANDLE_DBC, nullptr, rc, "Connecting");
+            if (states.contains("IM002"))
+                failure = MissingDataSourceText(alias) + '\n' + failure;
             SQLFreeHandle(SQL_HANDLE_DBC, dbc);
             dbc = SQL_NULL_HDBC;
             return rc;

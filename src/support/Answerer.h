@@ -60,8 +60,9 @@ public:
     virtual bool InputText(const QString& caption, const QString& prompt, QString& value) = 0;
     // The save-file dialog; true with the chosen path, false when cancelled.
     virtual bool SaveFileName(const TSaveDialogRequest& request, QString& path) = 0;
-    // The login prompt of a connection that asks for it; false when the operator cancels.
-    virtual bool Login(const QString& databaseName, QString& userName, QString& password) = 0;
+    // The login prompt of a connection that asks for it, naming its ODBC data source; false when the
+    // operator cancels.
+    virtual bool Login(const QString& dataSource, QString& userName, QString& password) = 0;
     // Opens a file with the application associated with its type.
     virtual bool ShellOpen(const QString& path) = 0;
 };

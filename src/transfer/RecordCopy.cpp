@@ -58,7 +58,22 @@ void TRecordCopy::PointAtDestination() {
     }
     q_.QF.Columns = "*";
     q_.QF.FromClause = flow_.Target;
-    q_.QF.OpenColumns();
+    try {
+        q_.QF.OpenColumns();
+    } catch (const EDatabaseError& error) {
+        if (!context_.Scripting || error.ConnectionLost || error.Canceled)
+            throw;
+        // The engine blames a table of the source without saying why the run looks there.
+        const TDatabase* source = FindDatabase(context_.SourceDatabase);
+        throw EDatabaseError(
+            QString("Flow %1: the table %2 could not be read in the source database (data source %3). "
+                    "Scripting mode does not open the destination: it reads the columns of the destination "
+                    "table from a table of the same name in the source, so the source needs a table %2, "
+                    "empty, with the destination's columns.\n%4")
+                .arg(flow_.Name, flow_.Target, source ? source->AliasName : context_.SourceDatabase,
+                     error.Message()),
+            false);
+    }
 }
 
 void TRecordCopy::CheckFlow(const TFlowData& flow) {

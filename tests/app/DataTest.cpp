@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "app/Data.h"
+#include "app/SourceLogin.h"
 #include "fixtures/KelvoIni.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/IniFile.h"
+#include "support/DBgesloKELVO.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ TEST_F(DataModule, OnlyAnExactUpperCaseYMeansScripting) {
         EXPECT_TRUE(d.DBD.Connected()) << value.constData();
         EXPECT_TRUE(d.DBS.Connected()) << value.constData();
         ASSERT_EQ(answers.Asked().size(), 1u);
-        EXPECT_EQ(answers.Asked()[0].text, "DBDest");
+        EXPECT_EQ(answers.Asked()[0].text, "DnsDest");
     }
     Settings("[general]\r\nscripting=Y\r\n");
     TScriptedAnswerer answers;
@@ -105,6 +107,68 @@ TEST_F(DataModule, FailedSourceShowsTheEngineTextThenAsks) {
     EXPECT_FALSE(d.TerminateRequested);
     ASSERT_EQ(answers.Asked().size(), 2u);
     EXPECT_FALSE(answers.Asked()[0].text.isEmpty());
+}
+
+// Without its data source the start names it, the files unixODBC looked in and where to read how to
+// define one, and then asks as before whether to end.
+TEST_F(DataModule, AMissingDataSourceIsNamedWithTheFilesSearched) {
+    const struct {
+        const char* scripting;
+        const char* defined;
+        const char* missing;
+    } cases[] = {{"Y", "DnsDest", "XQ"}, {"N", "XQ", "DnsDest"}};
+    const QByteArray odbcIni = qgetenv("ODBCINI");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.missing);
+        Settings(QByteArray("[GENERAL]\r\nSCRIPTING=") + c.scripting + "\r\n");
+        const QString ini = dir.FilePath("odbc.ini");
+        dir.WriteFile("odbc.ini", QString("[%1]\nDriver=SQLite3\nDatabase=%2\n")
+                                      .arg(c.defined, TestEnv::SqliteFile(c.defined))
+                                      .toUtf8());
+        qputenv("ODBCINI", ini.toLocal8Bit());
+        TScriptedAnswerer answers;
+        if (QString(c.scripting) == "N")
+            answers.AnswerLogin(std::pair<QString, QString>("", ""));
+        answers.AnswerPlain().AnswerMessage(mrYes);
+        TD d;
+        qputenv("ODBCINI", odbcIni);
+        EXPECT_TRUE(d.TerminateRequested);
+        const QStringList asked = answers.AskedTexts();
+        ASSERT_GE(asked.size(), 2);
+        const QString system = qEnvironmentVariableIsSet("ODBCSYSINI")
+                                   ? qEnvironmentVariable("ODBCSYSINI") + "/odbc.ini"
+                                   : "/etc/odbc.ini";
+        for (const QString& part :
+             {QString("The ODBC data source %1 is not defined").arg(c.missing),
+              ini + " (named by ODBCINI) or " + system, QString("\"Pointing it at your databases\""),
+              QString("Data source name not found")})
+            EXPECT_TRUE(asked[asked.size() - 2].contains(part)) << asked[asked.size() - 2].toStdString();
+        EXPECT_EQ(asked.constLast(), "No database connection. Do you want to end application?");
+    }
+}
+
+// File > Source login stores what the prompt gave in KELVO.INI and opens the source that was not open.
+TEST_F(DataModule, SourceLoginIsStoredAndOpensTheSource) {
+    dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
+    QDir().mkpath(TestEnv::SqliteFile("XQ")); // the source cannot open at the start
+    TScriptedAnswerer start;
+    start.AnswerPlain().AnswerMessage(mrNo);
+    TD d;
+    D = &d;
+    QDir(TestEnv::SqliteFile("XQ")).removeRecursively();
+    TScriptedAnswerer answers;
+    answers.AnswerLogin(std::pair<QString, QString>("novi", "geslo")).AnswerPlain();
+    AskSourceLogin();
+    D = nullptr;
+    ASSERT_EQ(answers.Asked().size(), 2u);
+    EXPECT_EQ(answers.Asked()[0].text, "XQ");
+    EXPECT_TRUE(answers.Asked()[1].text.endsWith("is now connected."))
+        << answers.Asked()[1].text.toStdString();
+    EXPECT_TRUE(d.DBS.Connected());
+    QString database, user, password, mode;
+    ReadLoginSettings(database, user, password, mode);
+    EXPECT_EQ(QStringList({database, user, password, mode}),
+              QStringList({"PRODDB", "novi", "geslo", "TEST"}));
 }
 
 TEST_F(DataModule, SettingsOperationsReadAndWriteThroughIniRules) {

@@ -20,6 +20,7 @@
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/RunLock.h"
+#include "support/DBgesloKELVO.h"
 
 namespace {
 
@@ -155,7 +156,8 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
         {"no export file in scripting mode", true, {"--filter", "P-2024"}, "", 2, "give --export FILE"},
         {"an unknown flow", true, {"--filter", "P-2024", "--export", "e.sql", "NOPE"}, "", 2, "No flow NOPE"},
         {"no Flows.ini", true, {"--filter", "P-2024", "--program-dir", dir.FilePath("Files")}, "", 2, "No flow index"},
-        {"the connection fails", false, {"--filter", "P-2024"}, "", 2, "No database connection."},
+        {"the connection fails", false, {"--filter", "P-2024"}, "", 2, "The ODBC data source DnsDest is not defined"},
+        {"the source has no shadow table", true, {"--filter", "P-2024", "--export", exportFile}, "", 3, "Flow KUPCI: the table KUPCI could not be read in the source database (data source XQ). Scripting mode does not open the destination"},
     };
     // clang-format on
     for (const TCase& c : cases) {
@@ -170,9 +172,20 @@ TEST_F(KelvoRun, ExitStatusTellsHowTheRunEnded) {
             dir.WriteFile("none.ini", "");
             env.insert("ODBCINI", noSources);
         }
+        if (QString(c.what) == "the source has no shadow table")
+            ExecOn("XQ", "drop table KUPCI");
         const TChildResult run = Run(c.args, env);
         EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
         EXPECT_TRUE(run.Err.contains(c.err)) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.indexOf(c.err) < run.Err.indexOf("No database connection.") ||
+                    !run.Err.contains("No database connection."))
+            << run.Err.toStdString();
+        // An export file is announced only when the run wrote to it.
+        const QRegularExpressionMatch announced =
+            QRegularExpression("^Export file: (.*)$", QRegularExpression::MultilineOption).match(run.Out);
+        EXPECT_TRUE(!announced.hasMatch() || QFileInfo(announced.captured(1)).size() > 0)
+            << run.Out.toStdString();
+        EXPECT_EQ(announced.hasMatch(), c.scripting && c.status < 2) << run.Out.toStdString();
         // A flow that started is told once, by its own line, never again as "not run".
         for (const char* flow : {"KUPCI", "NAROCILA"})
             EXPECT_LE(run.Out.count(
@@ -434,6 +447,46 @@ TEST_F(KelvoRun, CheckTellsWhichFlowsCanRunAndTouchesNoData) {
         EXPECT_FALSE(QFile::exists(dir.FilePath("export.sql")));
         EXPECT_FALSE(QFile::exists(dir.FilePath("Transfer.log")));
     }
+}
+
+// --set-source-login stores the login the run then connects with: the password from standard input,
+// never the command line; a bad value is refused and the file stays as it was.
+TEST_F(KelvoRun, SetSourceLoginTakesThePasswordFromStandardInput) {
+    const auto store = [&](const QStringList& args, const QByteArray& input) {
+        return Run(QStringList{"--set-source-login"} + args, QProcessEnvironment::systemEnvironment(),
+                   [&](QProcess& child) {
+                       child.write(input);
+                       child.closeWriteChannel();
+                   });
+    };
+    const struct {
+        QStringList args;
+        QByteArray input;
+        int status;
+        QStringList login; // as read back
+    } cases[] = {
+        {{"operater"}, "skrivno\r\n", 0, {"", "operater", "skrivno", ""}},
+        {{QString::fromUtf8("Šef")},
+         QByteArray("geslo-\xC4\x8D"),
+         0,
+         {"", QString::fromUtf8("Šef"), QString::fromUtf8("geslo-č"), ""}},
+        {{"operater"}, "", 2, {"", QString::fromUtf8("Šef"), QString::fromUtf8("geslo-č"), ""}},
+        {{}, "skrivno\n", 2, {"", QString::fromUtf8("Šef"), QString::fromUtf8("geslo-č"), ""}},
+        {{"operater"},
+         QByteArray(31, 'x') + "\n",
+         2,
+         {"", QString::fromUtf8("Šef"), QString::fromUtf8("geslo-č"), ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString() + " < " + c.input.toStdString());
+        const TChildResult run = store(c.args, c.input);
+        EXPECT_EQ(run.Status, c.status) << run.Err.toStdString();
+        EXPECT_EQ(run.Err.isEmpty(), c.status == 0) << run.Err.toStdString();
+        QStringList login = {"?", "?", "?", "?"};
+        ReadLoginSettings(login[0], login[1], login[2], login[3]);
+        EXPECT_EQ(login, c.login);
+    }
+    EXPECT_EQ(Run({"--set-source-login", "--filter", "x"}).Status, 2);
 }
 
 TEST_F(KelvoRun, RunsWithNoDisplayAndLinksNoGuiLibrary) {

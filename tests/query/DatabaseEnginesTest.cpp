@@ -298,7 +298,7 @@ TEST(DatabaseLogin, PromptIsAnsweredOrCancelled) {
         answers.AnswerLogin(std::nullopt);
         EXPECT_THROW(db.Open(), EDatabaseError);
         EXPECT_FALSE(db.Connected());
-        EXPECT_EQ(answers.AskedTexts(), QStringList{"Prompted"});
+        EXPECT_EQ(answers.AskedTexts(), QStringList{"KelvoLite"});
     }
     {
         TScriptedAnswerer answers;

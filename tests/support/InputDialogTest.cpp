@@ -55,13 +55,13 @@ TEST(SupportInputDialog, LoginPrompt) {
     QString user = "kelvo", password;
     WhenModal([](QWidget* w) {
         EXPECT_EQ(w->windowTitle(), "Database Login");
-        EXPECT_EQ(w->findChild<QLabel*>("LDatabase")->text(), "Database: DBDest");
+        EXPECT_EQ(w->findChild<QLabel*>("LDatabase")->text(), "Database: DnsDest");
         EXPECT_EQ(w->findChild<QLineEdit*>("EUserName")->text(), "kelvo");
         EXPECT_EQ(w->findChild<QLineEdit*>("EPassword")->echoMode(), QLineEdit::Password);
         QTest::keyClicks(w->focusWidget(), "tajno");
         PressKey(w, Qt::Key_Return);
     });
-    EXPECT_TRUE(Answerer().Login("DBDest", user, password));
+    EXPECT_TRUE(Answerer().Login("DnsDest", user, password));
     EXPECT_EQ(user, "kelvo");
     EXPECT_EQ(password, "tajno");
 
@@ -69,7 +69,7 @@ TEST(SupportInputDialog, LoginPrompt) {
         QTest::keyClicks(w->findChild<QLineEdit*>("EUserName"), "x");
         PressKey(w, Qt::Key_Escape);
     });
-    EXPECT_FALSE(Answerer().Login("DBDest", user, password));
+    EXPECT_FALSE(Answerer().Login("DnsDest", user, password));
     EXPECT_EQ(user, "kelvo");
 }
 

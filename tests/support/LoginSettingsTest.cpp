@@ -1,8 +1,10 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QStringEncoder>
 
 #include "DialogDriver.h"
 #include "fixtures/TestEnv.h"
+#include "platform/Errors.h"
 #include "platform/ProgramDir.h"
 #include "support/DBgesloKELVO.h"
 
@@ -93,4 +95,43 @@ TEST(SupportLoginSettings, NearestDirectoryWins) {
     EXPECT_EQ(Read()[1], "one-up");
     dir.WriteFile("up/bin/KELVO.INI", Lines({"USERNAME=" + Scramble("here")}));
     EXPECT_EQ(Read()[1], "here");
+}
+
+// What the program stores reads back through its own reader, in the outside program's form, with
+// every other line of the file kept; a value the file cannot hold changes nothing.
+TEST(SupportLoginSettings, StoredLoginReadsBack) {
+    EXPECT_EQ(ScrambleValue(QString::fromUtf8("geslo-č"), "qxv", "prefix-of-20-chars!!"),
+              Scramble(QString::fromUtf8("geslo-č")));
+
+    TTempProgramDir dir;
+    const QString path = WriteSourceLogin("operater", "");
+    EXPECT_EQ(path, dir.FilePath("KELVO.INI"));
+    EXPECT_EQ(Read(), QStringList({"", "operater", "", ""}));
+    const QFile::Permissions groupOrOther =
+        QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    EXPECT_EQ(QFileInfo(path).permissions() & (groupOrOther | QFile::ReadOwner), QFile::ReadOwner)
+        << "a new login file is its owner's alone";
+
+    const QString longest = QString("x").repeated(30);
+    const QStringList others = {"[LOGIN]",
+                                "DATABASENAME=" + Scramble("KELVO_DB"),
+                                "username=" + Scramble("old"),
+                                "USERNAME=" + Scramble("older"),
+                                "TEST/PRODUKCIJA=PRODUKCIJA",
+                                "[OTHER]",
+                                "X=1"};
+    dir.WriteFile("KELVO.INI", Lines(others));
+    WriteSourceLogin(QString::fromUtf8("Šef čet"), longest);
+    EXPECT_EQ(Read(), QStringList({"KELVO_DB", QString::fromUtf8("Šef čet"), longest, "PRODUKCIJA"}));
+    QStringList lines = QString::fromUtf8(dir.ReadFile("KELVO.INI")).split("\r\n");
+    EXPECT_EQ(lines.size(), others.size() + 2) << "a password line added, the last line end kept";
+    for (int i : {0, 1, 5, 6})
+        EXPECT_EQ(lines[i + (i > 0 ? 1 : 0)], others[i]);
+
+    const QByteArray before = dir.ReadFile("KELVO.INI");
+    for (const QString& bad : {longest + "x", QString("tab\there"), QString::fromUtf8("日本")}) {
+        EXPECT_THROW(WriteSourceLogin("operater", bad), EKelvoError) << bad.toStdString();
+        EXPECT_THROW(WriteSourceLogin(bad, "geslo"), EKelvoError) << bad.toStdString();
+    }
+    EXPECT_EQ(dir.ReadFile("KELVO.INI"), before);
 }

@@ -18,6 +18,7 @@
 
 #include "app/Data.h"
 #include "app/RunStart.h"
+#include "app/SourceLogin.h"
 #include "app/Version.h"
 #include "app/ui/Properties.h"
 #include "flows/ui/Flow.h"
@@ -89,6 +90,9 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     QAction* start = AddCommand("Start1", "&Start", &TFMain::RunAllClick);
     start->setShortcut(QKeySequence(Qt::Key_F2));
     file->addAction(start);
+    QAction* sourceLogin = file->addAction("Source &login...");
+    sourceLogin->setObjectName("SourceLogin1");
+    connect(sourceLogin, &QAction::triggered, this, [] { RunGuarded(AskSourceLogin); });
     file->addSeparator();
     QAction* exit = AddCommand("Exit1", "E&xit", &TFMain::BExitClick);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));

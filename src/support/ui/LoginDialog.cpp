@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TLoginDialog::TLoginDialog(const QString& databaseName, const QString& userName, QWidget* parent)
+TLoginDialog::TLoginDialog(const QString& dataSource, const QString& userName, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName("LoginDialog");
     setWindowTitle("Database Login");
 
-    auto* database = new QLabel("Database: " + databaseName, this);
+    auto* database = new QLabel("Database: " + dataSource, this);
     database->setObjectName("LDatabase");
     database->setTextFormat(Qt::PlainText);
 
@@ -55,8 +55,8 @@ QString TLoginDialog::Password() const {
     return password_->text();
 }
 
-bool ShowLoginDialog(const QString& databaseName, QString& userName, QString& password) {
-    TLoginDialog dialog(databaseName, userName);
+bool ShowLoginDialog(const QString& dataSource, QString& userName, QString& password) {
+    TLoginDialog dialog(dataSource, userName);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     userName = dialog.UserName();

@@ -5,11 +5,12 @@
 
 class QLineEdit;
 
-// The login prompt of a connection that asks for one: user name (pre-filled) and password.
+// The login prompt of a connection that asks for one, naming its ODBC data source: user name
+// (pre-filled) and password.
 class TLoginDialog : public QDialog {
     Q_OBJECT
 public:
-    TLoginDialog(const QString& databaseName, const QString& userName, QWidget* parent = nullptr);
+    TLoginDialog(const QString& dataSource, const QString& userName, QWidget* parent = nullptr);
     QString UserName() const;
     QString Password() const;
 
@@ -19,4 +20,4 @@ private:
 };
 
 // True with the entered user name and password on OK; false, both unchanged, when cancelled.
-bool ShowLoginDialog(const QString& databaseName, QString& userName, QString& password);
+bool ShowLoginDialog(const QString& dataSource, QString& userName, QString& password);

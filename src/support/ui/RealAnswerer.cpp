@@ -61,8 +61,8 @@ bool TRealAnswerer::SaveFileName(const TSaveDialogRequest& request, QString& pat
     return true;
 }
 
-bool TRealAnswerer::Login(const QString& databaseName, QString& userName, QString& password) {
-    return ShowLoginDialog(databaseName, userName, password);
+bool TRealAnswerer::Login(const QString& dataSource, QString& userName, QString& password) {
+    return ShowLoginDialog(dataSource, userName, password);
 }
 
 bool TRealAnswerer::ShellOpen(const QString& path) {

@@ -10,7 +10,7 @@ public:
     void PlainMessage(const QString& text) override;
     bool InputText(const QString& caption, const QString& prompt, QString& value) override;
     bool SaveFileName(const TSaveDialogRequest& request, QString& path) override;
-    bool Login(const QString& databaseName, QString& userName, QString& password) override;
+    bool Login(const QString& dataSource, QString& userName, QString& password) override;
     bool ShellOpen(const QString& path) override;
 };
 

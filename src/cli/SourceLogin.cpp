@@ -1,0 +1,79 @@
+#include "cli/SourceLogin.h"
+
+#include <cstdio>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+#include "cli/ConsoleView.h"
+#include "support/DBgesloKELVO.h"
+#include "support/ErrorHandler.h"
+
+namespace {
+
+// One line of standard input without its line end; false when the input ended before any character.
+bool ReadLine(QString& line) {
+    std::string bytes;
+    bool any = false;
+    for (int c; (c = std::getc(stdin)) != EOF;) {
+        any = true;
+        if (c == '\n')
+            break;
+        bytes += char(c);
+    }
+    if (!bytes.empty() && bytes.back() == '\r')
+        bytes.pop_back();
+    line = QString::fromUtf8(bytes);
+    return any;
+}
+
+bool ReadWithoutEcho(QString& line) {
+    termios saved{};
+    const bool tty = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (tty) {
+        termios quiet = saved;
+        quiet.c_lflag &= tcflag_t(~ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const bool read = ReadLine(line);
+    if (tty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputs("\n", stderr); // the Enter the terminal did not echo
+    return read;
+}
+
+int Refuse(const QString& text) {
+    ConsoleLine(text + " Nothing was stored.");
+    return 2;
+}
+
+} // namespace
+
+int SetSourceLogin(const std::optional<QString>& userName) {
+    const bool terminal = isatty(STDIN_FILENO);
+    QString user;
+    if (userName) {
+        user = *userName;
+    } else if (!terminal) {
+        return Refuse(
+            "Give the user name after --set-source-login: standard input is no terminal to ask on.");
+    } else {
+        std::fputs("Source user name: ", stderr);
+        if (!ReadLine(user))
+            return Refuse("No user name was entered.");
+    }
+    QString password;
+    if (terminal)
+        std::fputs("Source password: ", stderr);
+    if (!(terminal ? ReadWithoutEcho(password) : ReadLine(password)))
+        return Refuse("No password: standard input ended before its first line.");
+    try {
+        const QString path = WriteSourceLogin(user, password);
+        std::printf(
+            "%s\n",
+            QString("The source login of user \"%1\" is stored in %2.").arg(user, path).toUtf8().constData());
+    } catch (const std::exception& error) {
+        return Refuse(ErrorMessage(error));
+    }
+    return 0;
+}
