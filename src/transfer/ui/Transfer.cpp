@@ -188,8 +188,8 @@ void TFTransfer::ShowProgress(const TRunProgress& p) {
         SetText(LTable, p.Flow);
     if (all || p.Failed != was.Failed)
         SetText(LFailed, QString("Failed insert on %1 records.").arg(p.Failed));
-    const bool records = all || p.State != was.State || p.RowsRead != was.RowsRead ||
-                         p.RowsExpected != was.RowsExpected;
+    const bool records =
+        all || p.State != was.State || p.RowsRead != was.RowsRead || p.RowsExpected != was.RowsExpected;
     if (records)
         ShowFlowBar(p);
     // While a flow counts its rows the labels keep the last flow's records and estimate.
