@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
     QObject::connect(&timer, &QTimer::timeout, [&] {
         if (!taken && FTransfer && FTransfer->isVisible() &&
             FTransfer->findChild<QLabel*>("LRecords")->text().startsWith("Record 3/")) {
+            // A label's new text may still wait for its paint (at most 33 ms); the picture shows it.
+            for (QLabel* label : FTransfer->findChildren<QLabel*>())
+                label->setUpdatesEnabled(true);
             Save(FTransfer, out + "/transfer-window.png");
             taken = true;
         }

@@ -1,10 +1,8 @@
 #include "cli/ConsoleView.h"
 
-#include <QRegularExpression>
 #include <cstdio>
 
 #include "cli/Signals.h"
-#include "platform/DateTime.h"
 
 namespace {
 
@@ -19,19 +17,6 @@ void ClearLive() {
     if (liveShown)
         Write("\r\033[K");
     liveShown = false;
-}
-
-// The numbers of a label's text, in order ("Record 12/40" gives 12 and 40).
-std::vector<int> Numbers(const QString& text) {
-    static const QRegularExpression number("\\d+");
-    std::vector<int> numbers;
-    for (const QRegularExpressionMatch& m : number.globalMatch(text))
-        numbers.push_back(m.captured().toInt());
-    return numbers;
-}
-
-QString Duration(double seconds) {
-    return FormatHhNnSs(seconds / 86400.0);
 }
 
 } // namespace
@@ -49,46 +34,22 @@ TFlowTally* TConsoleView::Current() {
     return flows_.empty() || flows_.back().Finished ? nullptr : &flows_.back();
 }
 
-void TConsoleView::SetLabel(const char* name, const QString& text, bool) {
-    const QString label(name);
-    if (label == "LTable") {
-        flows_.push_back(TFlowTally{text});
+void TConsoleView::ShowProgress(const TRunProgress& p) {
+    if (p.State == TRunProgress::Counting && progress_.State != TRunProgress::Counting) {
+        flows_.push_back(TFlowTally{p.Flow});
         flows_.back().Start = QDateTime::currentDateTimeUtc();
         flowClock_.start();
-        expected_ = 0;
-        percent_.clear();
         if (!quiet_)
-            ConsoleLine(text + ": started");
-        return;
+            ConsoleLine(p.Flow + ": started");
     }
-    if (label == "LRemTime") {
-        remaining_ = text;
-        return;
+    // The count of flows done rises as a flow reaches the end of its source.
+    if (p.FlowsDone > progress_.FlowsDone && Current())
+        EndFlow(QString());
+    if (TFlowTally* flow = Current()) {
+        flow->Read = int(p.RowsRead);
+        flow->Failed = int(p.Failed);
     }
-    if (label == "LPercTable") {
-        percent_ = text;
-        return;
-    }
-    const std::vector<int> numbers = Numbers(text);
-    if (label == "LFlowsCount" && !numbers.empty()) {
-        // The count of flows done rises as a flow reaches the end of its source.
-        if (numbers[0] > done_ && Current())
-            EndFlow(QString());
-        done_ = numbers[0];
-    } else if (TFlowTally* flow = Current(); flow && !numbers.empty()) {
-        if (label == "LRecords") {
-            flow->Read = numbers[0];
-            expected_ = numbers.size() > 1 ? numbers[1] : 0;
-        } else if (label == "LFailed") {
-            flow->Failed = numbers[0];
-        }
-    }
-}
-
-void TConsoleView::SetLabelVisible(const char*, bool) {}
-
-void TConsoleView::SetStatus(const QString& text) {
-    status_ = text;
+    progress_ = p;
 }
 
 void TConsoleView::SetTimerEnabled(bool enabled) {
@@ -115,16 +76,17 @@ void TConsoleView::DrawLive() {
     const TFlowTally* flow = Current();
     if (!flow)
         return;
-    const double seconds = flowClock_.elapsed() / 1000.0;
+    const TRunProgress& p = progress_;
+    const bool counted = p.State != TRunProgress::Counting && p.RowsExpected > 0;
     QString line = flow->Name + "  " + QString::number(flow->Read);
-    if (expected_ > 0)
-        line += "/" + QString::number(expected_) + " rows  " + percent_;
+    if (counted)
+        line += "/" + QString::number(p.RowsExpected) + " rows  " + PercentText(p.RowsRead, p.RowsExpected);
     else
         line += " rows";
-    if (seconds > 0.5)
-        line += QString("  %1 rows/s").arg(qRound(flow->Read / seconds));
-    if (expected_ > 0 && !remaining_.isEmpty())
-        line += "  remaining " + remaining_;
+    if (p.RowsPerSecond > 0)
+        line += QString("  %1 rows/s").arg(qRound64(p.RowsPerSecond));
+    if (counted)
+        line += "  remaining " + RemainingText(p);
     if (flow->Failed > 0)
         line += QString("  failed %1").arg(flow->Failed);
     Write("\r\033[K" + line);
@@ -153,7 +115,7 @@ void TConsoleView::EndFlow(const QString& how) {
                     .arg(flow->Read)
                     .arg(flow->Copied)
                     .arg(flow->Failed)
-                    .arg(Duration(flow->Seconds)));
+                    .arg(DurationText(flow->Seconds)));
 }
 
 void TConsoleView::EndRun(const QString& howItEnded) {

@@ -31,9 +31,7 @@ public:
     TConsoleView(bool live, bool quiet);
     void Attach(TTransferRun* run) { run_ = run; }
 
-    void SetLabel(const char* name, const QString& text, bool repaintNow) override;
-    void SetLabelVisible(const char* name, bool visible) override;
-    void SetStatus(const QString& text) override;
+    void ShowProgress(const TRunProgress& progress) override;
     void SetTimerEnabled(bool enabled) override;
     void ShowOrRaise() override {}
     void Pump() override;
@@ -55,11 +53,7 @@ private:
     bool timerEnabled_ = false;
     bool canceled_ = false;
     std::vector<TFlowTally> flows_;
-    int expected_ = 0;
-    int done_ = 0;
-    QString percent_;
-    QString remaining_;
-    QString status_;
+    TRunProgress progress_;
     QElapsedTimer runClock_;
     QElapsedTimer flowClock_;
     qint64 lastTick_ = 0;

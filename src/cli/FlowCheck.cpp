@@ -106,7 +106,7 @@ QString CheckFlows(const QStringList& flows, const QString& index, bool& allOk) 
     TRecordCopy copy(queries,
                      TCopyContext{settings.SourceDatabase, settings.DestDatabase, settings.Scripting,
                                   settings.ContractFilter, [] { return QStringList(); }, [] { return false; },
-                                  [](const QString&) {}, [](const QString&) {}});
+                                  [](const QString&) {}, [](int) {}});
     QHash<QString, QString> reasons; // by case-folded name
     QStringList sound;
     for (const QString& name : flows) {

@@ -6,13 +6,9 @@
 #include <algorithm>
 #include <csignal>
 
-#include "platform/DateTime.h"
+#include "transfer/RunProgress.h"
 
 namespace {
-
-QString Duration(double seconds) {
-    return FormatHhNnSs(seconds / 86400.0);
-}
 
 QString FlowResultText(const TRunOutcome& outcome, const TFlowResult& flow) {
     if (!flow.Ended)
@@ -137,12 +133,12 @@ QString SummaryTable(const TRunOutcome& outcome) {
     for (size_t i = 0; i < r.Flows.size(); ++i) {
         const TFlowResult& f = r.Flows[i];
         table += row(f.Name, QString::number(f.Read), QString::number(f.Copied), QString::number(f.Failed),
-                     Duration(outcome.Seen[i].Seconds), FlowResultText(outcome, f));
+                     DurationText(outcome.Seen[i].Seconds), FlowResultText(outcome, f));
     }
     for (const QString& name : r.NotRun)
-        table += row(name, "0", "0", "0", Duration(0), "not run");
+        table += row(name, "0", "0", "0", DurationText(0), "not run");
     table += row("Total", QString::number(r.Read()), QString::number(r.Copied()), QString::number(r.Failed()),
-                 Duration(outcome.Seconds), QString());
+                 DurationText(outcome.Seconds), QString());
     if (!r.ExportFile.isEmpty())
         table += "Export file: " + r.ExportFile + "\n";
     return table;

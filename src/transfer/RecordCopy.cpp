@@ -532,7 +532,7 @@ void TRecordCopy::KeepFailedRow(const QString& reason, int record) {
         throw EKelvoError(message);
     }
     ++Failed;
-    context_.SetFailedLabel(QString("Failed insert on %1 records.").arg(Failed));
+    context_.FailedCounted(Failed);
 }
 
 void TRecordCopy::HandleInsertError(const QString& reason, TRowResult& result, int record) {

@@ -43,7 +43,7 @@ struct TCopyContext {
     std::function<QStringList()> ConstList;
     std::function<bool()> StopOnError;
     std::function<void(const QString& status)> SetStatus;
-    std::function<void(const QString& text)> SetFailedLabel;
+    std::function<void(int failed)> FailedCounted;
     // Rows per INSERT; 1 sends each row as it is composed.
     int BatchRows = 1;
 };

@@ -74,10 +74,10 @@ QString RunOutcomeText(const TRunResult& r) {
 }
 
 QString RunStatusText(const TRunResult& r) {
-    return QString("Flows %1/%2, records copied %3, failed %4, export file %5. %6")
-        .arg(r.FlowsDone())
-        .arg(r.FlowsRequested)
-        .arg(r.Copied())
-        .arg(r.Failed())
-        .arg(r.ExportFile.isEmpty() ? "none" : r.ExportFile, RunOutcomeText(r));
+    return RunOutcomeText(r) + QString(" Flows %1/%2, records copied %3, failed %4, export file %5.")
+                                   .arg(r.FlowsDone())
+                                   .arg(r.FlowsRequested)
+                                   .arg(r.Copied())
+                                   .arg(r.Failed())
+                                   .arg(r.ExportFile.isEmpty() ? "none" : r.ExportFile);
 }

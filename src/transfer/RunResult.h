@@ -48,5 +48,6 @@ struct TRunResult {
 
 // One line saying how the run ended: "Data transfer succeded." only for a run that succeeded.
 QString RunOutcomeText(const TRunResult& result);
-// The main window's status line after a run: flows, rows copied, failed, the export file, the end.
+// The main window's status line after a run: how it ended, then flows, rows copied, failed, the export
+// file.
 QString RunStatusText(const TRunResult& result);

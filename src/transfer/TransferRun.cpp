@@ -19,11 +19,8 @@
 #include "transfer/TransferFiles.h"
 
 namespace {
-
-QString Percent(double value) {
-    return QString::number(std::llround(value)) + "%";
-}
-
+// The run's clock counts in days; its views count in seconds.
+constexpr double SecsPerDay = 86400;
 } // namespace
 
 TTransferRun::TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSettings settings,
@@ -31,8 +28,11 @@ TTransferRun::TTransferRun(ITransferView& view, TCopyQueries& queries, TRunSetti
     : view_(view), q_(queries), settings_(std::move(settings)), options_(std::move(options)),
       copy_(queries, TCopyContext{settings_.SourceDatabase, settings_.DestDatabase, settings_.Scripting,
                                   settings_.ContractFilter, options_.ConstList, options_.StopOnError,
-                                  [this](const QString& s) { view_.SetStatus(s); },
-                                  [this](const QString& t) { view_.SetLabel("LFailed", t); },
+                                  [this](const QString& s) { SetStatus(s); },
+                                  [this](int failed) {
+                                      progress_.Failed = failed;
+                                      Show();
+                                  },
                                   settings_.BatchRows}) {}
 
 bool TTransferRun::NextFlow(const QStringList& flowNames, const QStringList& doneFlows, QString& next) {
@@ -84,39 +84,49 @@ void TTransferRun::LogScriptFailures(const QString& name, const std::vector<TScr
     }
 }
 
+void TTransferRun::Show() {
+    view_.ShowProgress(progress_);
+}
+
+void TTransferRun::SetStatus(const QString& status) {
+    progress_.Status = status;
+    Show();
+}
+
 void TTransferRun::UpdateFlowCounts() {
-    view_.SetLabel("LFlowsCount", QString("Transfered %1/%2").arg(done_).arg(requested_));
-    view_.SetLabel("LPercAll", requested_ > 0 ? Percent(done_ * 100.0 / requested_) : "0%");
+    progress_.FlowsDone = done_;
+    progress_.FlowsRequested = requested_;
+    Show();
 }
 
 void TTransferRun::UpdateRecords() {
-    const int rows = copy_.RowsRead;
-    QString text = QStringLiteral("Record ") + QString::number(rows);
-    if (expected_ > 0)
-        text += QLatin1Char('/') + QString::number(expected_);
-    view_.SetLabel("LRecords", text, true);
-    if (expected_ > 0)
-        view_.SetLabel("LPercTable", Percent(rows * 100.0 / expected_), true);
+    progress_.RowsRead = copy_.RowsRead;
+    progress_.Copied = copy_.Copied;
+    Show();
 }
 
 void TTransferRun::Estimate() {
     const double now = Now();
     const double last100 = now - lastTick_;
     remaining_ = copy_.RowsRead == expected_ ? 0 : (expected_ - copy_.RowsRead) * last100 / 100;
-    view_.SetLabel("LRemTime", FormatHhNnSs(remaining_));
     lastTick_ = now;
     estimateTime_ = now;
     estimated_ = true;
+    progress_.RemainingSeconds = remaining_ * SecsPerDay;
+    Show();
 }
 
 void TTransferRun::Timer1Timer() {
     const double now = Now();
-    view_.SetLabel("LTime", FormatHhNnSs(now - runStart_), true);
-    view_.SetLabel("LElapTime", FormatHhNnSs(now - flowStart_), true);
-    // Until the flow's first estimate the label keeps "Calculating..."; a count-down past zero rests
-    // at zero until the next estimate.
+    progress_.ElapsedSeconds = (now - runStart_) * SecsPerDay;
+    progress_.FlowElapsedSeconds = (now - flowStart_) * SecsPerDay;
+    // Until the flow's first estimate the time stays unknown; a count-down past zero rests at zero
+    // until the next estimate.
     if (estimated_)
-        view_.SetLabel("LRemTime", FormatHhNnSs(std::max(0.0, remaining_ - (now - estimateTime_))), true);
+        progress_.RemainingSeconds = std::max(0.0, remaining_ - (now - estimateTime_)) * SecsPerDay;
+    progress_.RowsPerSecond =
+        progress_.FlowElapsedSeconds > 0 ? copy_.RowsRead / progress_.FlowElapsedSeconds : 0;
+    Show();
 }
 
 TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
@@ -161,18 +171,17 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
                   QString("Run %1 Filter: %2 Export file: %3")
                       .arg(DaysToDateTime(runStart_).toString("yyyy-MM-dd hh:mm:ss"),
                            settings_.ContractFilter(), ExportFile.isEmpty() ? "none" : ExportFile));
-    view_.SetLabel("LTime", "00:00:00");
-    view_.SetStatus("Initializing...");
     QStringList done;
     done_ = 0;
     requested_ = int(flowNames.size());
     copy_.RowsRead = 0;
-    UpdateFlowCounts();
+    progress_ = TRunProgress();
+    progress_.FlowsRequested = requested_;
+    SetStatus("Initializing...");
     try {
         QString name;
         TFlowOrder order;
         bool more = order.NextFlow(flowNames, done, name);
-        view_.SetLabel("LFailed", "Failed insert on 0 records.");
         while (more) {
             if (canceled_) {
                 result_.End = TRunEnd::Cancelled;
@@ -185,8 +194,10 @@ TRunResult TTransferRun::RunTransfer(const QStringList& flowNames) {
             if (copy_.Failed > 0 && options_.ShowTransferSummary())
                 ShowInfo(QString("%1 - Failed insert on %2 records.").arg(name).arg(copy_.Failed));
             more = order.NextFlow(flowNames, done, name);
-            if (more)
-                view_.SetLabel("LFailed", "Failed insert on 0 records.");
+            if (more) {
+                progress_.Failed = 0;
+                Show();
+            }
             view_.Pump();
         }
         ListNotRun(flowNames);
@@ -257,23 +268,29 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
     flowStart_ = logStart;
     skipped_ = false;
     result_.Flows.push_back(TFlowResult{name});
-    view_.SetLabel("LElapTime", "00:00:00");
+    remaining_ = 0;
+    estimated_ = false;
+    progress_.State = TRunProgress::Counting;
+    progress_.Flow = name;
+    progress_.FlowElapsedSeconds = 0;
+    progress_.RowsRead = 0;
+    progress_.RowsExpected = 0;
+    progress_.Copied = 0;
+    progress_.RemainingSeconds = -1;
+    progress_.RowsPerSecond = 0;
     view_.SetTimerEnabled(true);
-    view_.SetLabel("LTable", name);
+    Show();
 
     const TFlowData flow = ReadFlowData(name);
-    view_.SetStatus("Searching for nr. of records...");
+    SetStatus("Searching for nr. of records...");
     copy_.RowsRead = 0;
     copy_.Failed = 0;
     copy_.Copied = 0;
     copy_.LogErrors = 0;
     expected_ = copy_.CountRecords(flow.Source, flow.Sql);
     const bool counted = expected_ > 0;
-    for (const char* label : {"LPercTable", "LRemTime", "Label1"})
-        view_.SetLabelVisible(label, counted);
-    remaining_ = 0;
-    estimated_ = false;
-    view_.SetLabel("LRemTime", "Calculating...");
+    progress_.State = TRunProgress::Copying;
+    progress_.RowsExpected = expected_;
     UpdateRecords();
     view_.Pump();
     view_.ShowOrRaise();
@@ -335,7 +352,8 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
     copy_.RowsRead = 0;
     q_.QS.Close();
     q_.QF.Close();
-    view_.SetStatus("Initializing...");
+    progress_.State = TRunProgress::FlowEnded;
+    SetStatus("Initializing...");
     ++done;
     return true;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "transfer/RecordCopy.h"
+#include "transfer/RunProgress.h"
 #include "transfer/RunResult.h"
 #include "transfer/TransferFiles.h"
 
@@ -12,10 +13,8 @@
 class ITransferView {
 public:
     virtual ~ITransferView() = default;
-    // Sets a label's text; repaintNow paints it at once instead of at the next pump.
-    virtual void SetLabel(const char* name, const QString& text, bool repaintNow = false) = 0;
-    virtual void SetLabelVisible(const char* name, bool visible) = 0;
-    virtual void SetStatus(const QString& text) = 0;
+    // Called whenever a field of the progress changed; the fields that did not keep their values.
+    virtual void ShowProgress(const TRunProgress& progress) = 0;
     virtual void SetTimerEnabled(bool enabled) = 0;
     // Shows the window without making it modal, or brings it to the front when it is shown.
     virtual void ShowOrRaise() = 0;
@@ -60,6 +59,8 @@ public:
     QString ExportFile;
 
 private:
+    void Show();
+    void SetStatus(const QString& status);
     void UpdateFlowCounts();
     void UpdateRecords();
     void Estimate();
@@ -76,6 +77,7 @@ private:
     TRunOptions options_;
     TRecordCopy copy_;
     TRunResult result_;
+    TRunProgress progress_;
     double logStart_ = 0;
     bool skipped_ = false;
     bool canceled_ = false;

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -135,6 +136,50 @@ TEST_F(MainWindowRun, StartFlowRunsTheSelectedFlowAndNeedsTheFilter) {
     EXPECT_EQ(DestRows().size(), 7);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(FTransfer, nullptr);
+}
+
+TEST_F(MainWindowRun, TheWindowResizesKeepsItsPlaceAndTellsTheLastRunElided) {
+    main->Filter->setText("X");
+    TScriptedAnswerer answers;
+    main->RunAll->trigger();
+    EXPECT_TRUE(answers.Asked().empty());
+    const QString whole =
+        "Data transfer ended with errors. 2 of 9 rows failed, see FailedData.sql. Flows 1/1, "
+        "records copied 7, failed 2, export file none.";
+    EXPECT_EQ(main->LLastRun->toolTip(), whole);
+
+    const int filterX = main->Filter->mapTo(main.get(), QPoint()).x();
+    const int twentyCharacters = main->Filter->fontMetrics().horizontalAdvance(QString(20, QLatin1Char('0')));
+    const struct {
+        int width;
+        bool elided;
+    } cases[] = {{560, true}, {2400, false}, {700, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        main->resize(c.width, 400);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        EXPECT_EQ(main->width(), c.width);
+        const QString shown = main->LLastRun->text();
+        EXPECT_EQ(shown != whole, c.elided) << shown.toStdString();
+        EXPECT_TRUE(shown.startsWith("Data transfer ended")) << shown.toStdString();
+        EXPECT_EQ(shown.contains(QChar(0x2026)), c.elided);
+        EXPECT_TRUE(shown.endsWith("export file none."));
+        EXPECT_GE(main->Filter->width(), twentyCharacters);
+        EXPECT_EQ(main->Filter->mapTo(main.get(), QPoint()).x(), filterX);
+    }
+
+    // Ctrl+Q closes the window, which leaves its place beside the other settings for the next start.
+    main->setGeometry(40, 50, 900, 480);
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    QTest::keyClick(main.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(dir.ReadFile("TransferSettings.ini"),
+              "[GENERAL]\r\nSCRIPTING=N\r\n[WINDOW]\r\nLEFT=40\r\nTOP=50\r\n"
+              "WIDTH=900\r\nHEIGHT=480\r\nMAXIMIZED=N\r\n");
+    TFMain next;
+    next.show();
+    EXPECT_EQ(next.geometry(), QRect(40, 50, 900, 480));
 }
 
 } // namespace

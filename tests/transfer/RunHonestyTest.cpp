@@ -277,8 +277,8 @@ TEST_F(RunHonesty, TheEndOfEveryRunIsToldAsItWas) {
                            "Data transfer ended with errors. 1 of 3 rows failed, see FailedData.sql."}));
     EXPECT_EQ(
         RunStatusText(result).toStdString(),
-        "Flows 1/1, records copied 2, failed 1, export file none. Data transfer ended with errors. 1 of 3 "
-        "rows failed, see FailedData.sql.");
+        "Data transfer ended with errors. 1 of 3 rows failed, see FailedData.sql. Flows 1/1, records copied "
+        "2, failed 1, export file none.");
 
     // An unusable log folder: the inserts run, the flow does not count as a success.
     ExecOn("KelvoLite2", "delete from D");

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
@@ -472,6 +473,38 @@ TEST_F(Transfer, EstimatesEveryHundredRowsAndTimesWrapAfterADay) {
     SetClockForTests({});
     EXPECT_EQ(estimates,
               QStringList({"Record 1/250 0%", "00:02:30", "00:02:00 00:00:00", "00:00:50", "00:00:50"}));
+}
+
+TEST_F(Transfer, TheBarsAndTheRateFollowTheRun) {
+    Connect("KelvoLite", "KelvoLite2");
+    Rows("KelvoLite", "KelvoLite2", "TA", 4);
+    Rows("KelvoLite", "KelvoLite2", "TB", 4);
+    Flow("A", Simple("A", "TA"));
+    // A source statement is not counted: its bar is busy.
+    Flow("B", QString(Simple("B", "TB"))
+                  .replace("NAME=TB\r\n", "NAME=select ID from TB\r\n")
+                  .replace("NAME=B\r\n", "NAME=B\r\nSQL=Y\r\n"));
+    double clock = 45000.0; // each row takes a quarter of a second: two rows read at the third, 3 a second
+    SetClockForTests([&] { return clock; });
+    QStringList seen;
+    int rows = 0;
+    Run({"A", "B"}, false, [&](TFTransfer& w) {
+        w.findChild<QTimer*>("Timer1")->stop();
+        clock += 0.25 / 86400;
+        if (++rows % 4 != 3)
+            return;
+        w.Timer1Timer();
+        const auto* flow = w.findChild<QProgressBar*>("PBFlow");
+        const auto* run = w.findChild<QProgressBar*>("PBRun");
+        seen << QString("flow %1 run %2/%3 %4")
+                    .arg(flow->maximum() == 0 ? "busy"
+                                              : QString("%1/%2").arg(flow->value()).arg(flow->maximum()))
+                    .arg(run->value())
+                    .arg(run->maximum())
+                    .arg(w.findChild<QLabel*>("LRate")->text());
+    });
+    SetClockForTests({});
+    EXPECT_EQ(seen, QStringList({"flow 2/4 run 0/2 3 rows/s", "flow busy run 1/2 3 rows/s"}));
 }
 
 // Every statement of an export file, as the blocks hold them.

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -23,6 +25,7 @@
 #include "app/ui/Properties.h"
 #include "flows/ui/Flow.h"
 #include "platform/Errors.h"
+#include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "platform/RunLock.h"
 #include "support/EnDial3.h"
@@ -33,6 +36,69 @@
 #include "translations/ui/Translation.h"
 
 TFMain* FMain = nullptr;
+
+namespace {
+
+// A long text elided in the middle to the label's width, whole in its tooltip.
+class TElidedLabel : public QLabel {
+public:
+    TElidedLabel() { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); }
+    void SetWholeText(const QString& text) {
+        setToolTip(text);
+        Elide();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+
+private:
+    void Elide() { setText(fontMetrics().elidedText(toolTip(), Qt::ElideMiddle, contentsRect().width())); }
+};
+
+// The main window's place between starts: [WINDOW] of TransferSettings.ini.
+const char* const WindowKeys[] = {"LEFT", "TOP", "WIDTH", "HEIGHT"};
+
+std::optional<QRect> StoredGeometry(bool& maximized) {
+    int values[4];
+    try {
+        const QString file = TD::SettingsFile();
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            values[i] = IniReadString(file, "WINDOW", WindowKeys[i], "").toInt(&ok);
+            if (!ok)
+                return std::nullopt;
+        }
+        maximized = IniReadString(file, "WINDOW", "MAXIMIZED", "N") == "Y";
+    } catch (const std::exception&) {
+        return std::nullopt; // the data module tells what is wrong with the file
+    }
+    const QRect rect(values[0], values[1], values[2], values[3]);
+    // A screen that has gone since would leave the window out of sight.
+    if (rect.isEmpty() || !QGuiApplication::screenAt(rect.center()))
+        return std::nullopt;
+    return rect;
+}
+
+void StoreGeometry(const QWidget& window) {
+    const QString file = TD::SettingsFile();
+    // The window's place alone makes no settings file: a program directory without one runs on defaults.
+    if (!QFileInfo::exists(file))
+        return;
+    const QRect rect = window.normalGeometry();
+    const int values[] = {rect.left(), rect.top(), rect.width(), rect.height()};
+    try {
+        for (int i = 0; i < 4; ++i)
+            IniWriteString(file, "WINDOW", WindowKeys[i], QString::number(values[i]));
+        IniWriteString(file, "WINDOW", "MAXIMIZED", window.isMaximized() ? "Y" : "N");
+    } catch (const std::exception&) {
+        // A settings file that cannot be written keeps the program from nothing but the window's place.
+    }
+}
+
+} // namespace
 
 QAction* TFMain::AddCommand(const char* name, const QString& caption, void (TFMain::*handler)()) {
     auto* action = new QAction(caption, this);
@@ -95,7 +161,7 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     connect(sourceLogin, &QAction::triggered, this, [] { RunGuarded(AskSourceLogin); });
     file->addSeparator();
     QAction* exit = AddCommand("Exit1", "E&xit", &TFMain::BExitClick);
-    exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    exit->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_Q)});
     file->addAction(exit);
 
     QMenu* tools = menuBar()->addMenu("&Tools");
@@ -164,16 +230,23 @@ TFMain::TFMain(QWidget* parent) : QMainWindow(parent) {
     connect(Filter, &QLineEdit::textChanged, this, &TFMain::FilterChange);
     auto* filterLabel = new QLabel("F&ilter:");
     filterLabel->setBuddy(Filter);
+    // The filter keeps its width and place however long the last run's text and however narrow the
+    // window; the text takes what is left.
+    Filter->setMinimumWidth(Filter->fontMetrics().horizontalAdvance(QString(24, QLatin1Char('0'))));
     statusBar()->addWidget(filterLabel);
-    statusBar()->addWidget(Filter, 1);
-    LLastRun = new QLabel;
+    statusBar()->addWidget(Filter);
+    LLastRun = new TElidedLabel;
     LLastRun->setObjectName("LLastRun");
-    statusBar()->addWidget(LLastRun, 3);
-    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(LLastRun, 1);
 
-    resize(640, 420);
-    setFixedSize(sizeHint().expandedTo(QSize(640, 420)));
-    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    resize(sizeHint().expandedTo(QSize(640, 420)));
+    bool maximized = false;
+    if (const std::optional<QRect> stored = StoredGeometry(maximized)) {
+        setGeometry(*stored);
+        placed_ = true;
+        if (maximized)
+            setWindowState(Qt::WindowMaximized);
+    }
 }
 
 void TFMain::showEvent(QShowEvent* event) {
@@ -181,7 +254,7 @@ void TFMain::showEvent(QShowEvent* event) {
     if (shown_)
         return;
     shown_ = true;
-    if (const QScreen* screen = this->screen())
+    if (const QScreen* screen = this->screen(); screen && !placed_)
         move(screen->availableGeometry().center() - rect().center());
     RunGuarded([this] { FormShow(); });
 }
@@ -245,7 +318,7 @@ void TFMain::StartTransfer(const QStringList& flowNames) {
     auto ended = [&] {
         SetRunCommandsEnabled(true);
         if (window)
-            LLastRun->setText(RunStatusText(window->Run().Result()));
+            static_cast<TElidedLabel*>(LLastRun)->SetWholeText(RunStatusText(window->Run().Result()));
         if (exitAfterRun_)
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     };
@@ -271,6 +344,7 @@ void TFMain::closeEvent(QCloseEvent* event) {
         event->ignore(); // Exit was answered: the run ends first, then the window closes
         return;
     }
+    StoreGeometry(*this);
     QMainWindow::closeEvent(event);
 }
 

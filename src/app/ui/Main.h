@@ -25,7 +25,8 @@ public:
     TSortedListBox* TransList = nullptr;
     TSortedListBox* ConstList = nullptr;
     QLineEdit* Filter = nullptr;
-    // How the last run ended: flows, records copied and failed, the export file.
+    // How the last run ended, then its flows, records copied and failed, the export file; elided in
+    // the middle, whole in its tooltip.
     QLabel* LLastRun = nullptr;
 
     QAction* RunAll = nullptr;
@@ -59,7 +60,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     // During a run, asks whether to cancel it; Yes cancels and the program ends once the run has
-    // written its cancel line.
+    // written its cancel line. The window's place is kept for the next start.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -71,6 +72,7 @@ private:
     QAction* AddOption(const char* name, const QString& caption);
 
     bool shown_ = false;
+    bool placed_ = false; // where the last start left it
     bool exitAfterRun_ = false;
 };
 

@@ -5,18 +5,24 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstring>
+#include <algorithm>
+#include <climits>
 
 TFTransfer* FTransfer = nullptr;
 
 namespace {
 bool runActive = false;
+
+int Clamped(qint64 value) {
+    return int(std::min<qint64>(value, INT_MAX));
 }
+} // namespace
 
 TFTransfer::TFTransfer(TRunSettings settings, TRunOptions options, QWidget* parent)
     : QDialog(parent), run_(*this, queries_, std::move(settings), std::move(options)) {
@@ -35,33 +41,58 @@ TFTransfer::TFTransfer(TRunSettings settings, TRunOptions options, QWidget* pare
         if (right)
             grid->addWidget(right, r, 2, Qt::AlignRight);
     };
-    row(0, "Time:", AddLabel("LTime", "00:00:00"));
-    row(1, "Flows:", AddLabel("LFlowsCount"), AddLabel("LPercAll"));
-    row(2, "Table:", AddLabel("LTable"));
-    row(3, "Records:", AddLabel("LRecords"), AddLabel("LPercTable"));
+    LTime = AddLabel("LTime", "00:00:00");
+    LFlowsCount = AddLabel("LFlowsCount");
+    LPercAll = AddLabel("LPercAll");
+    LTable = AddLabel("LTable");
+    LRecords = AddLabel("LRecords");
+    LPercTable = AddLabel("LPercTable");
+    row(0, "Time:", LTime);
+    row(1, "Flows:", LFlowsCount, LPercAll);
+    row(2, "Table:", LTable);
+    row(3, "Records:", LRecords, LPercTable);
     auto* label2 = AddLabel("Label2", "Elapsed");
-    auto* label1 = AddLabel("Label1", "Remaining");
+    Label1 = AddLabel("Label1", "Remaining");
+    LElapTime = AddLabel("LElapTime", "00:00:00");
+    LRemTime = AddLabel("LRemTime", "Calculating...");
+    LFailed = AddLabel("LFailed", "Failed insert on 0 records.");
     grid->addWidget(label2, 4, 0);
-    grid->addWidget(AddLabel("LElapTime", "00:00:00"), 4, 1);
-    grid->addWidget(label1, 5, 0);
-    grid->addWidget(AddLabel("LRemTime", "Calculating..."), 5, 1);
-    grid->addWidget(AddLabel("LFailed", "Failed insert on 0 records."), 6, 0, 1, 3);
-    findChild<QLabel*>("LTable")->setMinimumWidth(220);
+    grid->addWidget(LElapTime, 4, 1);
+    grid->addWidget(Label1, 5, 0);
+    grid->addWidget(LRemTime, 5, 1);
+    grid->addWidget(LFailed, 6, 0, 1, 3);
+    LTable->setMinimumWidth(220);
+    // The bars beside the counts they draw: the run's flows, the flow's rows.
+    PBRun = new QProgressBar(this);
+    PBRun->setObjectName("PBRun");
+    PBFlow = new QProgressBar(this);
+    PBFlow->setObjectName("PBFlow");
+    for (QProgressBar* bar : {PBRun, PBFlow}) {
+        bar->setTextVisible(false); // the percentages stand beside them
+        bar->setRange(0, 1);
+        bar->setValue(0);
+        bar->setFixedWidth(160);
+    }
+    LRate = AddLabel("LRate");
+    LRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(PBRun, 1, 3);
+    grid->addWidget(PBFlow, 3, 3);
+    grid->addWidget(LRate, 4, 3);
     // Labels that change with every row get a fixed size, so a new text repaints the label alone
     // instead of laying the whole window out again.
     const QFontMetrics metrics(font());
-    for (const char* name : {"LRecords", "LPercTable", "LTime", "LElapTime", "LRemTime", "LFailed"}) {
-        QLabel* label = findChild<QLabel*>(name);
-        const QString widest = QString(name) == "LRecords"     ? "Record 000000000/000000000"
-                               : QString(name) == "LFailed"    ? "Failed insert on 000000000 records."
-                               : QString(name) == "LPercTable" ? "000%"
-                                                               : "Calculating... 00:00:00";
-        label->setFixedSize(metrics.horizontalAdvance(widest) + 8, metrics.height() + 4);
-    }
+    const std::pair<QLabel*, const char*> widest[] = {{LRecords, "Record 000000000/000000000"},
+                                                      {LPercTable, "000%"},
+                                                      {LTime, "Calculating... 00:00:00"},
+                                                      {LElapTime, "Calculating... 00:00:00"},
+                                                      {LRemTime, "Calculating... 00:00:00"},
+                                                      {LFailed, "Failed insert on 000000000 records."},
+                                                      {LRate, "000000000 rows/s"}};
+    for (auto [label, text] : widest)
+        label->setFixedSize(metrics.horizontalAdvance(text) + 8, metrics.height() + 4);
     // Both percentages in one right-aligned column.
-    QLabel* percAll = findChild<QLabel*>("LPercAll");
-    percAll->setFixedSize(findChild<QLabel*>("LPercTable")->size());
-    for (QLabel* perc : {percAll, findChild<QLabel*>("LPercTable")})
+    LPercAll->setFixedSize(LPercTable->size());
+    for (QLabel* perc : {LPercAll, LPercTable})
         perc->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     BSkip = new QPushButton("Skip this table");
@@ -139,23 +170,76 @@ TRunResult TFTransfer::RunTransfer(const QStringList& flowNames) {
     return result;
 }
 
-QLabel* TFTransfer::Label(const char* name) {
-    // The run names its labels by literals, so the pointer usually finds them without a search.
-    for (const auto& [known, label] : labels_)
-        if (known == name)
-            return label;
-    for (const auto& [known, label] : labels_)
-        if (std::strcmp(known, name) == 0)
-            return label;
-    QLabel* label = findChild<QLabel*>(name);
-    if (label)
-        labels_.emplace_back(name, label);
-    return label;
+void TFTransfer::ShowProgress(const TRunProgress& p) {
+    // Only what changed is formatted again: the run shows its progress after every row.
+    const TRunProgress& was = shown_;
+    const bool all = !anyShown_;
+    if (all || p.ElapsedSeconds != was.ElapsedSeconds)
+        SetText(LTime, DurationText(p.ElapsedSeconds), true);
+    if (all || p.FlowElapsedSeconds != was.FlowElapsedSeconds)
+        SetText(LElapTime, DurationText(p.FlowElapsedSeconds), true);
+    if (all || p.FlowsDone != was.FlowsDone || p.FlowsRequested != was.FlowsRequested) {
+        SetText(LFlowsCount, QString("Transfered %1/%2").arg(p.FlowsDone).arg(p.FlowsRequested));
+        SetText(LPercAll, PercentText(p.FlowsDone, p.FlowsRequested));
+        PBRun->setRange(0, std::max(1, p.FlowsRequested));
+        PBRun->setValue(std::min(p.FlowsDone, PBRun->maximum()));
+    }
+    if (all || p.Flow != was.Flow)
+        SetText(LTable, p.Flow);
+    if (all || p.Failed != was.Failed)
+        SetText(LFailed, QString("Failed insert on %1 records.").arg(p.Failed));
+    const bool records =
+        all || p.State != was.State || p.RowsRead != was.RowsRead || p.RowsExpected != was.RowsExpected;
+    if (records)
+        ShowFlowBar(p);
+    // While a flow counts its rows the labels keep the last flow's records and estimate.
+    if (p.State == TRunProgress::Copying || p.State == TRunProgress::FlowEnded) {
+        if (records)
+            ShowRecords(p);
+        if (records || p.RemainingSeconds != was.RemainingSeconds)
+            SetText(LRemTime, RemainingText(p), true);
+    }
+    if (all || p.RowsPerSecond != was.RowsPerSecond)
+        SetText(LRate, p.RowsPerSecond > 0 ? QString("%1 rows/s").arg(qRound64(p.RowsPerSecond)) : QString());
+    const bool newStatus = all || p.Status != was.Status;
+    shown_ = p;
+    anyShown_ = true;
+    if (newStatus) {
+        // A new step (a flow's start or end among them) shows the labels as they are.
+        PaintLabels();
+        SB->showMessage(p.Status);
+        if (SB->isVisible())
+            SB->repaint();
+    }
 }
 
-void TFTransfer::SetLabel(const char* name, const QString& text, bool repaintNow) {
-    QLabel* label = Label(name);
-    if (!label || label->text() == text)
+void TFTransfer::ShowRecords(const TRunProgress& p) {
+    const bool counted = p.RowsExpected > 0;
+    QString text = QStringLiteral("Record ") + QString::number(p.RowsRead);
+    if (counted)
+        text += QLatin1Char('/') + QString::number(p.RowsExpected);
+    SetText(LRecords, text, true);
+    if (counted)
+        SetText(LPercTable, PercentText(p.RowsRead, p.RowsExpected), true);
+    for (QLabel* label : {LPercTable, LRemTime, Label1})
+        if (label->isHidden() == counted)
+            label->setVisible(counted);
+}
+
+void TFTransfer::ShowFlowBar(const TRunProgress& p) {
+    if (p.RowsExpected > 0) {
+        PBFlow->setRange(0, Clamped(p.RowsExpected));
+        PBFlow->setValue(Clamped(std::min(p.RowsRead, p.RowsExpected)));
+    } else if (p.State == TRunProgress::FlowEnded) {
+        PBFlow->setRange(0, 1);
+        PBFlow->setValue(1);
+    } else if (p.State != TRunProgress::Starting) {
+        PBFlow->setRange(0, 0); // a busy bar: the rows are not counted
+    }
+}
+
+void TFTransfer::SetText(QLabel* label, const QString& text, bool repaintNow) {
+    if (label->text() == text)
         return;
     // The text is always current (whoever reads the label reads the last row), but the labels are
     // painted at most ~30 times a second: a paint per row would cost more than the row.
@@ -185,19 +269,6 @@ void TFTransfer::PaintLabels() {
     }
     unpainted_.clear();
     paintPace_.Restart();
-}
-
-void TFTransfer::SetLabelVisible(const char* name, bool visible) {
-    if (auto* label = findChild<QLabel*>(name))
-        label->setVisible(visible);
-}
-
-void TFTransfer::SetStatus(const QString& text) {
-    // A new step (a flow's start or end among them) shows the labels as they are.
-    PaintLabels();
-    SB->showMessage(text);
-    if (SB->isVisible())
-        SB->repaint();
 }
 
 void TFTransfer::SetTimerEnabled(bool enabled) {

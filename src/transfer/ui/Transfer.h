@@ -11,6 +11,7 @@
 #include "transfer/ui/Pacer.h"
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -33,9 +34,7 @@ public:
     TLangQuery& QT() { return queries_.QT; }
     TTransferRun& Run() { return run_; }
 
-    void SetLabel(const char* name, const QString& text, bool repaintNow) override;
-    void SetLabelVisible(const char* name, bool visible) override;
-    void SetStatus(const QString& text) override;
+    void ShowProgress(const TRunProgress& progress) override;
     void SetTimerEnabled(bool enabled) override;
     void ShowOrRaise() override;
     void Pump() override;
@@ -50,7 +49,10 @@ protected:
 
 private:
     QLabel* AddLabel(const char* name, const QString& text = QString());
-    QLabel* Label(const char* name);
+    // Sets a label's text; repaintNow paints it at once instead of at the next pump.
+    void SetText(QLabel* label, const QString& text, bool repaintNow = false);
+    void ShowRecords(const TRunProgress& progress);
+    void ShowFlowBar(const TRunProgress& progress);
     // Paints the labels whose new text waits for its paint.
     void PaintLabels();
 
@@ -58,6 +60,19 @@ private:
 
     TCopyQueries queries_;
     TTransferRun run_;
+    QLabel* LTime = nullptr;
+    QLabel* LFlowsCount = nullptr;
+    QLabel* LPercAll = nullptr;
+    QLabel* LTable = nullptr;
+    QLabel* LRecords = nullptr;
+    QLabel* LPercTable = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* LElapTime = nullptr;
+    QLabel* LRemTime = nullptr;
+    QLabel* LFailed = nullptr;
+    QLabel* LRate = nullptr;
+    QProgressBar* PBFlow = nullptr;
+    QProgressBar* PBRun = nullptr;
     QStatusBar* SB = nullptr;
     QPushButton* BSkip = nullptr;
     QPushButton* BitBtn1 = nullptr;
@@ -65,7 +80,8 @@ private:
     QTimer* PaintTimer = nullptr; // paints what waits once the interval has passed
     TPacer paintPace_{PaintIntervalNs};
     std::vector<QPointer<QLabel>> unpainted_;
-    std::vector<std::pair<const char*, QLabel*>> labels_; // found by name once
+    TRunProgress shown_;
+    bool anyShown_ = false;
 };
 
 // The progress window of the run in progress, if any.
