@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "platform/Errors.h"
+#include "platform/PathWatch.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "platform/TextFile.h"
@@ -55,6 +56,9 @@ bool RunScriptStatements(const QString& path, TScriptSplit split,
             }
             run(statement, log);
             statement.clear();
+            // The window's messages, between statements: others' code, which may change any path.
+            const TOthersCodeScope others;
+            QCoreApplication::processEvents();
         }
     } catch (...) {
         WriteTextLines(path + ".log", log);
@@ -75,7 +79,6 @@ bool RunScript(const QString& databaseName, const QString& fileName, TLangQuery&
                                    } catch (const std::exception& error) {
                                        ShowError(ErrorMessage(error));
                                    }
-                                   QCoreApplication::processEvents();
                                    tbl.SQL.clear();
                                });
 }

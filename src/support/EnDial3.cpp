@@ -1,10 +1,7 @@
 #include "support/EnDial3.h"
 
-#include "platform/PathWatch.h"
-
 int MessageDialogPos(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext, int x,
                      int y) {
-    const TOthersCodeScope others;
     return Answerer().MessageDialog(text, type, buttons, helpContext, x, y);
 }
 
@@ -21,11 +18,9 @@ int AskYesNo(const QString& text) {
 }
 
 bool InputText(const QString& caption, const QString& prompt, QString& value) {
-    const TOthersCodeScope others;
     return Answerer().InputText(caption, prompt, value);
 }
 
 void ShowMessage(const QString& text) {
-    const TOthersCodeScope others;
     Answerer().PlainMessage(text);
 }

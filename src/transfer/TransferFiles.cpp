@@ -1,6 +1,5 @@
 #include "transfer/TransferFiles.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include "flows/FlowScripts.h"
@@ -84,7 +83,6 @@ bool RunTransferScript(const QString& databaseName, const QString& path, TLangQu
                     tbl.SetScripting(false);
                 }
                 tbl.ExecModify();
-                QCoreApplication::processEvents();
             } catch (const std::exception& error) {
                 log << ErrorMessage(error);
                 tbl.SQL.clear();

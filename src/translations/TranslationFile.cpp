@@ -1,6 +1,6 @@
 #include "translations/TranslationFile.h"
 
-#include "app/Data.h"
+#include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "query/Database.h"
 
@@ -14,35 +14,35 @@ bool Unusable(const QString& key) {
 
 } // namespace
 
-TTranslationDef ReadTranslationDef(TD& d, const QString& name) {
+TTranslationDef ReadTranslationDef(const QString& flowsIni, const QString& name) {
     TTranslationDef def;
-    const QString listed = d.IniReadString(d.FlowsIni, "TRANSLATION", name, "");
+    const QString listed = IniReadString(flowsIni, "TRANSLATION", name, "");
     // Without a record the path would name the Files folder itself; there is nothing to read.
     if (listed.isEmpty())
         return def;
     const QString file = ProgramDir() + "Files/" + listed;
-    def.Name = d.IniReadString(file, "DATA", "NAME", "");
-    def.Default = d.IniReadString(file, "DATA", "DEFAULT", "");
-    def.Type = d.IniReadString(file, "DATA", "TYPE", "");
-    def.SourceTable = d.IniReadString(file, "SOURCE", "TABLE", "");
-    def.SourceField = d.IniReadString(file, "SOURCE", "FIELD", "");
-    def.TargetTable = d.IniReadString(file, "TARGET", "TABLE", "");
-    def.TargetField = d.IniReadString(file, "TARGET", "FIELD", "");
-    d.IniReadSectionValues(file, "TRANSLATIONS", def.Pairs);
+    def.Name = IniReadString(file, "DATA", "NAME", "");
+    def.Default = IniReadString(file, "DATA", "DEFAULT", "");
+    def.Type = IniReadString(file, "DATA", "TYPE", "");
+    def.SourceTable = IniReadString(file, "SOURCE", "TABLE", "");
+    def.SourceField = IniReadString(file, "SOURCE", "FIELD", "");
+    def.TargetTable = IniReadString(file, "TARGET", "TABLE", "");
+    def.TargetField = IniReadString(file, "TARGET", "FIELD", "");
+    IniReadSectionValues(file, "TRANSLATIONS", def.Pairs);
     return def;
 }
 
-void WriteTranslationDef(TD& d, const TTranslationDef& def) {
+void WriteTranslationDef(const QString& flowsIni, const TTranslationDef& def) {
     const QString file = ProgramDir() + "Files/" + def.Name + ".ini";
-    d.IniWriteString(d.FlowsIni, "TRANSLATION", def.Name, def.Name + ".ini");
-    d.IniWriteString(file, "DATA", "NAME", def.Name);
-    d.IniWriteString(file, "DATA", "TYPE", def.Type);
-    d.IniWriteString(file, "SOURCE", "TABLE", def.SourceTable);
-    d.IniWriteString(file, "SOURCE", "FIELD", def.SourceField);
-    d.IniWriteString(file, "TARGET", "TABLE", def.TargetTable);
-    d.IniWriteString(file, "TARGET", "FIELD", def.TargetField);
-    d.IniWriteString(file, "DATA", "DEFAULT", def.Default);
-    d.IniWriteSection(file, "TRANSLATIONS", def.Pairs);
+    IniWriteString(flowsIni, "TRANSLATION", def.Name, def.Name + ".ini");
+    IniWriteString(file, "DATA", "NAME", def.Name);
+    IniWriteString(file, "DATA", "TYPE", def.Type);
+    IniWriteString(file, "SOURCE", "TABLE", def.SourceTable);
+    IniWriteString(file, "SOURCE", "FIELD", def.SourceField);
+    IniWriteString(file, "TARGET", "TABLE", def.TargetTable);
+    IniWriteString(file, "TARGET", "FIELD", def.TargetField);
+    IniWriteString(file, "DATA", "DEFAULT", def.Default);
+    IniWriteSection(file, "TRANSLATIONS", def.Pairs);
 }
 
 QString TranslationSaveError(const TTranslationDef& def) {

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class TD;
 class TQuery;
 
 // What the translation editor edits: the contents of one translation definition file.
@@ -18,14 +17,14 @@ struct TTranslationDef {
     QStringList Pairs; // KEY=VALUE lines in list order
 };
 
-// The definition listed under name in [TRANSLATION] of the index, read through the data module. A name
+// The definition listed under name in [TRANSLATION] of the index flowsIni. A name
 // the index does not list, or a missing file, reads as an empty definition with an empty type.
-TTranslationDef ReadTranslationDef(TD& d, const QString& name);
+TTranslationDef ReadTranslationDef(const QString& flowsIni, const QString& name);
 
 // Records def.Name in the index, then writes into Files/<Name>.ini, in this order: [DATA] NAME, TYPE,
 // [SOURCE] TABLE, FIELD, [TARGET] TABLE, FIELD, [DATA] DEFAULT, and the pair section rewritten whole.
 // A failed write raises "Unable to write to %s"; what was written before it stays.
-void WriteTranslationDef(TD& d, const TTranslationDef& def);
+void WriteTranslationDef(const QString& flowsIni, const TTranslationDef& def);
 
 // The message that stops a save, empty when the definition may be saved.
 QString TranslationSaveError(const TTranslationDef& def);

@@ -381,13 +381,17 @@ void TFMain::Properties1Click() {
     (new TFProperties())->EditProperties();
 }
 
+std::function<QRect()> TFMain::MainFrame() {
+    return [this] { return isVisible() ? frameGeometry() : QRect(); };
+}
+
 TFlowWizardHost TFMain::FlowWizardHost() {
     TFlowWizardHost host;
     host.FlowNames = [this] { return FlowList->Lines(); };
     host.Constants = [this] { return ConstList->Lines(); };
     host.ConstantsChanged = [this](const QStringList& lines) { ConstList->SetLines(lines); };
     host.TranslationAdded = [this](const QString& name) { TransList->AddLine(name); };
-    host.Frame = [this] { return isVisible() ? frameGeometry() : QRect(); };
+    host.Frame = MainFrame();
     return host;
 }
 
@@ -411,7 +415,7 @@ void TFMain::EditFlowClick() {
 
 void TFMain::Newtranslation1Click() {
     QString name;
-    if ((new TFTranslation())->EditTranslation(name))
+    if ((new TFTranslation(MainFrame()))->EditTranslation(name))
         TransList->AddLine(name);
 }
 
@@ -420,7 +424,7 @@ void TFMain::Translations1Click() {
         return;
     const QString oldName = TransList->SelectedLine();
     QString name = oldName;
-    if (!(new TFTranslation())->EditTranslation(name) || name == oldName)
+    if (!(new TFTranslation(MainFrame()))->EditTranslation(name) || name == oldName)
         return;
     D->IniDeleteKey(D->FlowsIni, "TRANSLATION", oldName);
     ReplaceSelected(TransList, name);

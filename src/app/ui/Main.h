@@ -20,6 +20,8 @@ public:
     explicit TFMain(QWidget* parent = nullptr);
     // The lists the flow wizard reads and extends, and the frame it opens over.
     TFlowWizardHost FlowWizardHost();
+    // The window's frame while it is shown, for the dialogs it opens to centre over.
+    std::function<QRect()> MainFrame();
 
     TSortedListBox* FlowList = nullptr;
     TSortedListBox* TransList = nullptr;

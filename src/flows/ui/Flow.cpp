@@ -552,7 +552,7 @@ void TFFlow::BNewConsClick() {
 
 void TFFlow::BNewTransClick() {
     QString name;
-    auto* editor = new TFTranslation();
+    auto* editor = new TFTranslation(host_.Frame);
     if (editor->EditTranslation(name) && host_.TranslationAdded)
         host_.TranslationAdded(name);
 }

@@ -1,6 +1,5 @@
 #include "translations/ui/Translation.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -68,7 +67,8 @@ QGroupBox* SideGroup(const QString& title, QLineEdit* table, QLineEdit* field, c
 
 } // namespace
 
-TFTranslation::TFTranslation(QWidget* parent) : QDialog(parent) {
+TFTranslation::TFTranslation(std::function<QRect()> frame, QWidget* parent)
+    : QDialog(parent), frame_(std::move(frame)) {
     setObjectName("FTranslation");
     setWindowTitle("Translation");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -194,12 +194,9 @@ void TFTranslation::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (parentWidget())
         return;
-    const QWidget* over = nullptr;
-    for (const QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "FMain" && w->isVisible())
-            over = w;
-    if (over)
-        move(over->frameGeometry().center() - rect().center());
+    const QRect over = frame_ ? frame_() : QRect();
+    if (over.isValid())
+        move(over.center() - rect().center());
     else if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -221,7 +218,7 @@ void TFTranslation::LoadTranslation(const QString& name) {
         values->setEditText(QString());
     }
     if (!name.isEmpty()) {
-        ShowDefinition(ReadTranslationDef(DataModule(), name));
+        ShowDefinition(ReadTranslationDef(DataModule().FlowsIni, name));
         return;
     }
     TTranslationDef fresh;
@@ -235,7 +232,7 @@ bool TFTranslation::SaveTranslation(QString& name) {
     if (!Saved)
         return false;
     const TTranslationDef def = Definition();
-    WriteTranslationDef(DataModule(), def);
+    WriteTranslationDef(DataModule().FlowsIni, def);
     name = def.Name;
     return true;
 }

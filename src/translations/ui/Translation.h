@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
+#include <functional>
 
 #include "query/LangQuery.h"
 #include "translations/TranslationFile.h"
@@ -22,7 +24,8 @@ class TACComboBox;
 class TFTranslation : public QDialog {
     Q_OBJECT
 public:
-    explicit TFTranslation(QWidget* parent = nullptr);
+    // frame: the window the editor opens centred over (an invalid frame, or none: the screen).
+    explicit TFTranslation(std::function<QRect()> frame = {}, QWidget* parent = nullptr);
     ~TFTranslation() override;
 
     // name empty: a new translation; otherwise the one listed under name in the index. On Save the
@@ -83,6 +86,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    std::function<QRect()> frame_;
     // Selects the type radio buttons as the letters say; neither for any other letter.
     void SelectType(const QString& type);
     void ApplyTypeLayout();
