@@ -8,10 +8,10 @@
 
 #include "app/Data.h"
 #include "app/ui/Properties.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/KelvoIni.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
-#include "support/DialogDriver.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "app/Version.h"
 #include "app/ui/Main.h"
 #include "cli/Child.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/TestEnv.h"
-#include "support/DialogDriver.h"
 
 namespace {
 

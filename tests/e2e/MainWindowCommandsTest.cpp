@@ -8,11 +8,11 @@
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "flows/ui/Flow.h"
 #include "platform/IniFile.h"
-#include "support/DialogDriver.h"
 #include "support/ui/SortedListBox.h"
 #include "translations/ui/Translation.h"
 

@@ -17,6 +17,7 @@
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/Printers.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
@@ -32,42 +33,6 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 }
 
 namespace {
-
-QStringList Lines(const QListWidget* list) {
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
-}
-
-void Click(QAbstractButton* button) {
-    ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
-    // A check box reacts to its box and caption, not to the free space its row gives it.
-    const QPoint at =
-        qobject_cast<QCheckBox*>(button) ? QPoint(6, button->height() / 2) : button->rect().center();
-    QTest::mouseClick(button, Qt::LeftButton, {}, at);
-}
-
-void Select(QListWidget* list, const QString& text) {
-    const QList<QListWidgetItem*> items = list->findItems(text, Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1) << text.toStdString() << " in " << list->objectName().toStdString();
-    list->scrollToItem(items[0]);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
-    ASSERT_TRUE(items[0]->isSelected()) << text.toStdString();
-}
-
-void Type(QWidget* field, const QString& text) {
-    QTest::keyClicks(field, text);
-}
-
-// Types the lines into the memo, pressing Return between them.
-void TypeLines(QPlainTextEdit* memo, const QStringList& lines) {
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(memo, Qt::Key_Return);
-        QTest::keyClicks(memo, lines[i]);
-    }
-}
 
 // Operates the wizard once its modal run has begun; a wizard the steps leave open fails the test and
 // is closed, so no test waits on a person.

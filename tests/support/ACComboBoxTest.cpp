@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "DialogDriver.h"
+#include "fixtures/DialogDriver.h"
 #include "support/ui/ACComboBox.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "DialogDriver.h"
+#include "fixtures/DialogDriver.h"
 #include "support/EnDial3.h"
 #include "support/ui/MessageForm.h"
 #include "support/ui/RealAnswerer.h"

@@ -2,7 +2,7 @@
 #include <QFileInfo>
 #include <QStringEncoder>
 
-#include "DialogDriver.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Errors.h"
 #include "platform/ProgramDir.h"

@@ -7,7 +7,7 @@
 #include <gtest/gtest-spi.h>
 #include <memory>
 
-#include "DialogDriver.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "support/EnDial3.h"
 #include "support/ui/MessageForm.h"

@@ -12,12 +12,12 @@
 #include <memory>
 
 #include "app/Data.h"
-#include "fixtures/ScriptedAnswerer.h"
+#include "fixtures/DialogDriver.h"
 #include "fixtures/Engines.h"
+#include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Errors.h"
 #include "query/Database.h"
-#include "support/DialogDriver.h"
 #include "support/ui/ACComboBox.h"
 #include "translations/ui/Translation.h"
 
@@ -83,13 +83,6 @@ void Point(TDatabase& db, const QString& dsn) {
     db.AliasName = dsn;
     db.Params.clear();
     db.LoginPrompt = false;
-}
-
-QStringList Lines(const QListWidget* list) {
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
 }
 
 QStringList Items(const QComboBox* combo) {
