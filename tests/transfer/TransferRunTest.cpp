@@ -396,6 +396,23 @@ TEST_P(TransferOn, SkipAndCancelInTheMiddleOfABatch) {
     EXPECT_FALSE(QFile::exists(dir.FilePath("FailedData.sql")));
 }
 
+// A batch ends at its byte cap before its row count: three rows of 300 000 characters go in two INSERTs.
+TEST_F(Transfer, ABatchEndsAtItsByteCap) {
+    Connect("KelvoLite", "KelvoLite2");
+    for (const char* dsn : {"KelvoLite", "KelvoLite2"})
+        ExecOn(dsn, "create table BIG (ID integer, V text)");
+    ExecOn("KelvoLite", "insert into BIG with recursive N(I) as (select 1 union all select I + 1 from N "
+                        "where I < 3) select I, "
+                        "printf('%.*c', 300000, 'x') from N");
+    Flow("B",
+         "[DATA]\r\nNAME=B\r\n[SOURCE]\r\nNAME=BIG\r\n[TARGET]\r\nNAME=BIG\r\n[FIELDS]\r\nID=ID\r\nV=V\r\n");
+    batchRows = 10;
+    Run({"B"}, false);
+    EXPECT_EQ(QueryRows("DBDest", "select ID, length(V) from BIG order by ID"),
+              QStringList({"1|300000", "2|300000", "3|300000"}));
+    EXPECT_EQ(QString::fromUtf8(dir.ReadFile("Log/Modify.log")).count("Insert into"), 2);
+}
+
 TEST_F(Transfer, StopOnErrorAsksAfterEachFailure) {
     Connect("KelvoLite", "KelvoLite2");
     Rows("KelvoLite", "KelvoLite2", "TA", 8);
