@@ -11,6 +11,7 @@
 #include "app/ui/Main.h"
 #include "app/ui/Properties.h"
 #include "fixtures/KelvoIni.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "query/SqlLog.h"
@@ -106,8 +107,6 @@ TEST(StartUpFiles, AnUnreadableFilesFolderIsAnErrorAndNotAnEmptyList) {
 class MainWindowAroundRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
         dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
         dir.WriteFile("TransferSettings.ini", "[GENERAL]\r\nSCRIPTING=N\r\nMSSQL_DATEFORMAT=\r\n");
         dir.WriteFile("Files/Flows.ini", "[NAME]\r\nA=A.INI\r\n");
@@ -118,24 +117,13 @@ protected:
             inserts += QString("insert into TA values (%1);").arg(id);
         ExecOn("XQ", inserts);
         ExecOn("DnsDest", "create table TA_D (ID integer check (ID <> 5))");
-        TScriptedAnswerer login;
-        login.AnswerLogin(std::pair<QString, QString>("", ""));
-        data = std::make_unique<TD>();
-        D = data.get();
-        main = std::make_unique<TFMain>();
-        FMain = main.get();
-        main->show();
+        start.Start(true, true);
         main->Filter->setText("X");
     }
-    void TearDown() override {
-        FMain = nullptr;
-        main.reset();
-        D = nullptr;
-        data.reset();
-    }
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
-    std::unique_ptr<TFMain> main;
+    TProgramStart start;
+    std::unique_ptr<TD>& data = start.data;
+    std::unique_ptr<TFMain>& main = start.main;
 };
 
 TEST_F(MainWindowAroundRun, TheStatusLineTellsTheLastRunAndExitDuringARunCancelsIt) {

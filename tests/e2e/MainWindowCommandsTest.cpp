@@ -9,6 +9,7 @@
 #include "app/Data.h"
 #include "app/ui/Main.h"
 #include "fixtures/DialogDriver.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "flows/ui/Flow.h"
@@ -22,8 +23,6 @@ namespace {
 class MainWindowCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
         ExecOn("XQ", "create table TA (ID integer); create table TA_D (ID integer)");
         dir.WriteFile("Files/Flows.ini",
                       "[NAME]\r\nA=A.INI\r\n[TRANSLATION]\r\nA=A.ini\r\nzeta=zeta.ini\r\n");
@@ -35,24 +34,10 @@ protected:
                       "[TARGET]\r\nTABLE=TA_D\r\nFIELD=ID\r\n[TRANSLATIONS]\r\n1=one\r\n");
         Restart();
     }
-    void TearDown() override {
-        FMain = nullptr;
-        main.reset();
-        D = nullptr;
-        data.reset();
-    }
     // Starts the program again on the same files.
     void Restart() {
-        FMain = nullptr;
-        main.reset();
-        D = nullptr;
-        data.reset();
-        TScriptedAnswerer none;
-        data = std::make_unique<TD>();
-        D = data.get();
-        main = std::make_unique<TFMain>();
-        FMain = main.get();
-        main->show();
+        start.Stop();
+        start.Start(true);
     }
     QAction* Command(const char* name) { return main->findChild<QAction*>(name); }
     QStringList Keys(const QString& section) {
@@ -64,8 +49,9 @@ protected:
     }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
-    std::unique_ptr<TFMain> main;
+    TProgramStart start;
+    std::unique_ptr<TD>& data = start.data;
+    std::unique_ptr<TFMain>& main = start.main;
 };
 
 TEST_F(MainWindowCommands, RenamingATranslationMovesItsIndexKeyAndKeepsBothFiles) {

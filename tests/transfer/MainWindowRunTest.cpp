@@ -9,6 +9,7 @@
 #include "app/Data.h"
 #include "app/ui/Main.h"
 #include "fixtures/KelvoIni.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Errors.h"
@@ -23,8 +24,6 @@ namespace {
 class MainWindowRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
         dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
         dir.WriteFile("TransferSettings.ini", "[GENERAL]\r\nSCRIPTING=N\r\n");
         dir.WriteFile("Files/Flows.ini", "[NAME]\r\nA=A.INI\r\n[CONSTANTS]\r\nCK=B\r\n");
@@ -35,19 +34,7 @@ protected:
             inserts += QString("insert into TA values (%1);").arg(id);
         ExecOn("XQ", inserts);
         ExecOn("DnsDest", "create table TA_D (ID integer check (ID <> 5), KIND varchar(5))");
-        TScriptedAnswerer login;
-        login.AnswerLogin(std::pair<QString, QString>("", ""));
-        data = std::make_unique<TD>();
-        D = data.get();
-        main = std::make_unique<TFMain>();
-        FMain = main.get();
-        main->show();
-    }
-    void TearDown() override {
-        FMain = nullptr;
-        main.reset();
-        D = nullptr;
-        data.reset();
+        start.Start(true, true);
     }
     // Calls action at each pass of the run's message processing, with the row the window shows.
     void DuringRun(std::function<void(int row)> action) {
@@ -72,8 +59,9 @@ protected:
     }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
-    std::unique_ptr<TFMain> main;
+    TProgramStart start;
+    std::unique_ptr<TD>& data = start.data;
+    std::unique_ptr<TFMain>& main = start.main;
 };
 
 TEST_F(MainWindowRun, TheRunReadsOptionsAndConstantsFromTheWindowAtEachUse) {

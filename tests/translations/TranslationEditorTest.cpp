@@ -14,6 +14,7 @@
 #include "app/Data.h"
 #include "fixtures/DialogDriver.h"
 #include "fixtures/Engines.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/Errors.h"
@@ -31,17 +32,7 @@ const char* KindsFile =
 // window and the wizard run it.
 class TranslationEditor : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
-        data = std::make_unique<TD>();
-        previous = D;
-        D = data.get();
-    }
-    void TearDown() override {
-        data.reset();
-        D = previous;
-    }
+    void SetUp() override { start.Start(false); }
 
     // Runs EditTranslation with the operator's actions on the shown window.
     bool Edit(QString& name, std::function<void(TFTranslation&)> act) {
@@ -73,8 +64,8 @@ protected:
     }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
-    TD* previous = nullptr;
+    TProgramStart start;
+    std::unique_ptr<TD>& data = start.data;
 };
 
 // Points a connection of the data module at a test data source.
