@@ -403,6 +403,17 @@ int main(int argc, char** argv) {
             .arg(dir, Env("KELVO_PG_PORT", "5432"), Env("KELVO_PG_DB", "kelvo_test"),
                  Env("KELVO_PG_USER", "kelvo"), schema);
     Write(dir + "/odbc.ini", odbcIni.toUtf8());
+    // pgloader copies the SQLite table into a table of its own in the bench's schema, as its users load one.
+    Write(dir + "/pgloader.load",
+          QString("LOAD DATABASE FROM sqlite://%1/bench.db\n"
+                  "INTO postgresql://%2@127.0.0.1:%3/%4\n"
+                  "WITH include drop, create tables, create no indexes, reset no sequences\n"
+                  "SET search_path TO '%5'\n"
+                  "INCLUDING ONLY TABLE NAMES LIKE 'BENCH'\n"
+                  "ALTER TABLE NAMES MATCHING 'BENCH' RENAME TO 'bench_pgloader';\n")
+              .arg(dir, Env("KELVO_PG_USER", "kelvo"), Env("KELVO_PG_PORT", "5432"),
+                   Env("KELVO_PG_DB", "kelvo_test"), schema)
+              .toUtf8());
     qputenv("ODBCINI", QFile::encodeName(dir + "/odbc.ini"));
     Exec("BenchPg",
          {QString("drop schema if exists %1 cascade").arg(schema), QString("create schema %1").arg(schema)});
@@ -441,7 +452,7 @@ int main(int argc, char** argv) {
         // figure is the median of the repeats (ratios the median of those of runs made side by side).
         const int repeats = Repeats(rows);
         std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns, batchedDirect, batchedScripted;
-        std::vector<double> bares, dumps, directRatios, dumpRatios, replays, batchedReplays;
+        std::vector<double> bares, dumps, directRatios, dumpRatios, replays, batchedReplays, pgloaders;
         double peakA = 0, peakB = 0, peakC = 0;
         for (int r = 0; r < repeats; ++r) {
             scriptedRuns.push_back(RunCase(selfPath, "a", rows, dir));
@@ -456,6 +467,10 @@ int main(int argc, char** argv) {
             Spawn({"/usr/bin/sqlite3", (dir + "/bench.db").toStdString(), ".dump BENCH"}, dir + "/dump.sql",
                   dump);
             dumps.push_back(dump);
+            double pgloader = 0;
+            Spawn({"/usr/bin/pgloader", (dir + "/pgloader.load").toStdString()}, dir + "/pgloader.txt",
+                  pgloader);
+            pgloaders.push_back(pgloader);
             directRatios.push_back(directRuns.back().seconds / bares.back());
             dumpRatios.push_back(dump / scriptedRuns.back().seconds);
             peakA = std::max(peakA, scriptedRuns.back().peakMiB);
@@ -491,6 +506,9 @@ int main(int argc, char** argv) {
                     rows / batchedRun, direct / batchedRun);
         std::printf("(e) (a) with 1000 rows an INSERT:          %9.0f rows/s (%.3f x .dump)\n",
                     rows / batchedExport, dump / batchedExport);
+        std::printf(
+            "    pgloader, the same table into PostgreSQL: %7.0f rows/s (whole process; (d) is %.2f x)\n",
+            rows / Median(pgloaders), Median(pgloaders) / batchedRun);
         std::printf("    psql replaying the export of (a), (e): %9.0f / %.0f rows/s (%.1f x)\n",
                     rows / Median(replays), rows / Median(batchedReplays),
                     Median(replays) / Median(batchedReplays));
