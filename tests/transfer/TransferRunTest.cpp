@@ -550,7 +550,7 @@ TEST_F(Transfer, TheBarsAndTheRateFollowTheRun) {
                     .arg(w.findChild<QLabel*>("LRate")->text());
     });
     SetClockForTests({});
-    EXPECT_EQ(seen, QStringList({"flow 2/4 run 0/2 3 rows/s", "flow busy run 1/2 3 rows/s"}));
+    EXPECT_EQ(seen, QStringList({"flow 500/1000 run 0/2 3 rows/s", "flow busy run 1/2 3 rows/s"}));
 }
 
 // Every statement of an export file, as the blocks hold them.
