@@ -229,15 +229,17 @@ int RunChild(int argc, char** argv) {
     } else {
         const bool pgSource = kind == "c";
         // d and e: b and a with batches of a thousand rows.
-        const bool scripting = kind != "b" && kind != "d";
-        const int batchRows = kind == "d" || kind == "e" ? 1000 : 1;
+        // f and g: b and d into MariaDB.
+        const bool maria = kind == "f" || kind == "g";
+        const bool scripting = kind != "b" && kind != "d" && !maria;
+        const int batchRows = kind == "d" || kind == "e" || kind == "g" ? 1000 : 1;
         answerer.exportPath = dir + "/export-" + kind + ".sql";
         QFile::remove(answerer.exportPath);
         auto source = Connect(pgSource ? "BenchPg" : "BenchLite", "DBSource");
         std::unique_ptr<TDatabase> dest;
         if (!scripting) {
-            dest = Connect("BenchPg", "DBDest");
-            dest->ExecDirect("truncate BENCH_D");
+            dest = Connect(maria ? "BenchMaria" : "BenchPg", "DBDest");
+            dest->ExecDirect("truncate table BENCH_D");
         }
         t = RunFlow(pgSource ? "BENCHPG" : "BENCH", scripting, rows, batchRows);
     }
@@ -332,6 +334,7 @@ void CreateTables(int rows) {
                   "where x < %1) select x, 'Partner ' || x || ' d.o.o.', x * 1.25, "
                   "date('2020-01-01', '+' || (x % 1000) || ' days'), 'K' || (x % 3) from c")
               .arg(rows)});
+    Exec("BenchMaria", {"drop table if exists BENCH_D", destDdl});
     Exec("BenchPg", {"drop table if exists BENCH", "drop table if exists BENCH_D", sourceDdl, destDdl,
                      QString("insert into BENCH select x, 'Partner ' || x || ' d.o.o.', x * 1.25, "
                              "date '2020-01-01' + (x % 1000), 'K' || (x % 3) from generate_series(1, %1) x")
@@ -397,11 +400,15 @@ int main(int argc, char** argv) {
     const QString schema = QString("kbench%1").arg(QCoreApplication::applicationPid());
     // The PostgreSQL data source as the README writes it: no fetch settings of its own.
     const QString odbcIni =
-        QString("[BenchLite]\nDriver=SQLite3\nDatabase=%1/bench.db\nTimeout=5000\n\n"
-                "[BenchPg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
-                "Username=%4\nBoolsAsChar=0\nConnSettings=set search_path to %5\n")
+        QString(
+            "[BenchLite]\nDriver=SQLite3\nDatabase=%1/bench.db\nTimeout=5000\n\n"
+            "[BenchPg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
+            "Username=%4\nBoolsAsChar=0\nConnSettings=set search_path to %5\n\n"
+            "[BenchMaria]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=%6\nDatabase=%5\nUser=%7\n\n"
+            "[BenchMariaAdmin]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=%6\nDatabase=%8\nUser=%7\n")
             .arg(dir, Env("KELVO_PG_PORT", "5432"), Env("KELVO_PG_DB", "kelvo_test"),
-                 Env("KELVO_PG_USER", "kelvo"), schema);
+                 Env("KELVO_PG_USER", "kelvo"), schema, Env("KELVO_MARIA_PORT", "3306"),
+                 Env("KELVO_MARIA_USER", "kelvo"), Env("KELVO_MARIA_DB", "kelvo_test"));
     Write(dir + "/odbc.ini", odbcIni.toUtf8());
     // pgloader copies the SQLite table into a table of its own in the bench's schema, as its users load one.
     Write(dir + "/pgloader.load",
@@ -417,6 +424,8 @@ int main(int argc, char** argv) {
     qputenv("ODBCINI", QFile::encodeName(dir + "/odbc.ini"));
     Exec("BenchPg",
          {QString("drop schema if exists %1 cascade").arg(schema), QString("create schema %1").arg(schema)});
+    Exec("BenchMariaAdmin",
+         {QString("drop database if exists %1").arg(schema), QString("create database %1").arg(schema)});
     QDir(dir).mkpath("Files");
     const QByteArray flowBody =
         "\r\nSQL=N\r\n[SOURCE]\r\nNAME=BENCH\r\n[TARGET]\r\nNAME=BENCH_D\r\n"
@@ -451,7 +460,8 @@ int main(int argc, char** argv) {
         // The machine's speed drifts between runs: each case runs in turn with the others, and every
         // figure is the median of the repeats (ratios the median of those of runs made side by side).
         const int repeats = Repeats(rows);
-        std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns, batchedDirect, batchedScripted;
+        std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns, batchedDirect, batchedScripted, mariaRuns,
+            mariaBatched;
         std::vector<double> bares, dumps, directRatios, dumpRatios, replays, batchedReplays, pgloaders;
         double peakA = 0, peakB = 0, peakC = 0;
         for (int r = 0; r < repeats; ++r) {
@@ -461,6 +471,8 @@ int main(int argc, char** argv) {
             pgRuns.push_back(RunCase(selfPath, "c", rows, dir));
             batchedDirect.push_back(RunCase(selfPath, "d", rows, dir));
             batchedScripted.push_back(RunCase(selfPath, "e", rows, dir));
+            mariaRuns.push_back(RunCase(selfPath, "f", rows, dir));
+            mariaBatched.push_back(RunCase(selfPath, "g", rows, dir));
             replays.push_back(ReplayWithPsql(dir + "/export-a.sql", dir));
             batchedReplays.push_back(ReplayWithPsql(dir + "/export-e.sql", dir));
             double dump = 0;
@@ -506,6 +518,10 @@ int main(int argc, char** argv) {
                     rows / batchedRun, direct / batchedRun);
         std::printf("(e) (a) with 1000 rows an INSERT:          %9.0f rows/s (%.3f x .dump)\n",
                     rows / batchedExport, dump / batchedExport);
+        const double mariaRun = MedianRun(mariaRuns).seconds, mariaBatch = MedianRun(mariaBatched).seconds;
+        std::printf(
+            "(f) SQLite -> MariaDB, direct mode:        %9.0f rows/s; 1000 rows an INSERT: %.0f (%.1f x)\n",
+            rows / mariaRun, rows / mariaBatch, mariaRun / mariaBatch);
         std::printf(
             "    pgloader, the same table into PostgreSQL: %7.0f rows/s (whole process; (d) is %.2f x)\n",
             rows / Median(pgloaders), Median(pgloaders) / batchedRun);
