@@ -77,14 +77,6 @@ QString MissingDataSourceText(const QString& dsn) {
         .arg(dsn, files.join(" or "));
 }
 
-QString DbmsNameOf(SQLHDBC dbc) {
-    SQLWCHAR name[256] = {};
-    SQLSMALLINT bytes = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, SQLSMALLINT(sizeof name), &bytes)))
-        return {};
-    return FromW(name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), 255));
-}
-
 } // namespace
 
 TDatabase::TDatabase() {
@@ -186,7 +178,7 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
         }
         psql = IsPsqlOdbc(dbc);
         wide = DriverHasWideCalls(dbc, alias);
-        dbms = DbmsNameOf(dbc);
+        dbms = InfoText(dbc, SQL_DBMS_NAME);
         return rc;
     });
     if (!SQL_SUCCEEDED(wait.Rc)) {

@@ -11,6 +11,8 @@
 #include <sqlucode.h>
 #include <sys/stat.h>
 
+#include "query/OdbcCalls.h"
+
 QString OdbcProfileString(const QString& section, const char* key, const char* file) {
     char buffer[1024] = {};
     const QByteArray name = section.toUtf8();
@@ -29,11 +31,7 @@ QStringList DriverFiles(SQLHDBC dbc, const QString& dsn) {
         files << driver;
     else if (!driver.isEmpty())
         files << OdbcProfileString(driver, "Driver", "odbcinst.ini");
-    SQLWCHAR name[256] = {};
-    SQLSMALLINT bytes = 0;
-    if (SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &bytes)))
-        files << QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
-                                    std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), 255));
+    files << Odbc::InfoText(dbc, SQL_DRIVER_NAME);
     files.removeAll(QString());
     return files;
 }

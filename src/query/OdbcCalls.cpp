@@ -52,6 +52,15 @@ QString ErrorText(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const 
     throw EDatabaseError(ErrorText(handleType, handle, rc, action));
 }
 
+QString InfoText(SQLHDBC dbc, SQLUSMALLINT info) {
+    SQLWCHAR text[256] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, info, text, SQLSMALLINT(sizeof text), &bytes)))
+        return {};
+    return FromW(text,
+                 std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(text) - 1)));
+}
+
 // One environment for the whole program. It is never freed: connections may outlive any static that would
 // own it, and the process end releases it anyway.
 SQLHENV Environment() {

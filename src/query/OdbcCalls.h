@@ -23,6 +23,10 @@ QString Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QStringList* state
 QString ErrorText(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* action);
 [[noreturn]] void Fail(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* action);
 
+// A text the driver tells of a connection (SQLGetInfo: SQL_DBMS_NAME, SQL_DRIVER_NAME); empty when it
+// tells none.
+QString InfoText(SQLHDBC dbc, SQLUSMALLINT info);
+
 // One environment for the whole program.
 SQLHENV Environment();
 

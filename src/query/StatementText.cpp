@@ -78,13 +78,7 @@ TParsedStatement ParseStatement(const QString& sql) {
 }
 
 bool IsPsqlOdbc(SQLHDBC dbc) {
-    SQLWCHAR name[128] = {};
-    SQLSMALLINT bytes = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &bytes)))
-        return false;
-    const QString driver = Odbc::FromW(
-        name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name) - 1)));
-    return driver.startsWith("psqlodbc", Qt::CaseInsensitive);
+    return Odbc::InfoText(dbc, SQL_DRIVER_NAME).startsWith("psqlodbc", Qt::CaseInsensitive);
 }
 
 TPortionScope::TPortionScope(SQLHDBC dbc, bool wanted) {

@@ -288,12 +288,7 @@ TRowResult TRecordCopy::CopyRow() {
         // The export file is full or gone: the row is kept, and the run cannot go on.
         HandleInsertError(ErrorMessage(error), result);
         ++RowsRead;
-        throw EKelvoError(
-            QString("The export file %1 could not be written: %2. The run ended at record %3 of "
-                    "flow %4; that record is in FailedData.sql.")
-                .arg(q_.QT.ScriptFile(), ErrorMessage(error))
-                .arg(RowsRead)
-                .arg(flow_.Name));
+        ExportFileLost(ErrorMessage(error), RowsRead, 0);
     } catch (const std::exception& error) {
         if (IsOperatorCancel(error))
             throw; // the row is neither copied nor failed: the run ends as cancelled
@@ -447,13 +442,7 @@ bool TRecordCopy::SendRows(const std::vector<QStringList>& rows, int first, size
         const qsizetype after = qsizetype(rows.size() - from - 1) + pending_.size();
         pending_.clear();
         pendingBytes_ = 0;
-        throw EKelvoError(
-            QString("The export file %1 could not be written: %2. The run ended at record %3 of "
-                    "flow %4; that record and the %5 after it, read already, are in FailedData.sql.")
-                .arg(q_.QT.ScriptFile(), ErrorMessage(error))
-                .arg(first + int(from))
-                .arg(flow_.Name)
-                .arg(after));
+        ExportFileLost(ErrorMessage(error), first + int(from), after);
     } catch (const std::exception& error) {
         if (IsOperatorCancel(error))
             throw;
@@ -510,6 +499,18 @@ QStringList TRecordCopy::FailedRowStatement() const {
     }
     return {"Insert into " + flow_.Target + " ", "   (" + columns.join(", ") + ")", "values ",
             "(" + values.join(", ") + ")"};
+}
+
+void TRecordCopy::ExportFileLost(const QString& reason, int record, qsizetype after) const {
+    const QString kept =
+        after > 0
+            ? QString("that record and the %1 after it, read already, are in FailedData.sql.").arg(after)
+            : QString("that record is in FailedData.sql.");
+    throw EKelvoError(
+        QString("The export file %1 could not be written: %2. The run ended at record %3 of flow %4; %5")
+            .arg(q_.QT.ScriptFile(), reason)
+            .arg(record)
+            .arg(flow_.Name, kept));
 }
 
 void TRecordCopy::KeepFailedRow(const QString& reason, int record) {

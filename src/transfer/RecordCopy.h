@@ -108,6 +108,9 @@ private:
     TRowResult SettleSent();
     // Forgets the composed rows not sent: they count as not read.
     void DropPending();
+    // Ends the run when the export file cannot be written: record and the after rows read past it are
+    // kept in FailedData.sql already.
+    [[noreturn]] void ExportFileLost(const QString& reason, int record, qsizetype after) const;
     // Keeps the failed row in FailedData.sql with its reason and counts it, asking nothing.
     void KeepFailedRow(const QString& reason, int record);
     void ChooseBatchSize();
