@@ -1,6 +1,5 @@
 #include <QCoreApplication>
 #include <QPointer>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "fixtures/Engines.h"
@@ -101,30 +100,12 @@ public:
     }
     // Runs the export file with the engine's own client, going on after each failing statement.
     void Replay(const QString& file, const QString& backslashes = {}) {
-        QProcess client;
-        client.setStandardInputFile(file);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        switch (GetParam().engine) {
-        case TEngine::SQLite:
+        if (GetParam().engine == TEngine::SQLite)
             dest->Close(); // the file is written by another process
-            client.start("sqlite3", {TestEnv::SqliteFile(Engines::Dsn(TEngine::SQLite))});
-            break;
-        case TEngine::PostgreSQL:
-            env.insert("PGOPTIONS", "-c search_path=" + QueryRows("DBDest", "show search_path").value(0) +
-                                        " -c standard_conforming_strings=" +
-                                        (backslashes.isEmpty() ? GetParam().backslashes : backslashes));
-            client.setProcessEnvironment(env);
-            client.start("psql", {"-X", "-q", "-h", "127.0.0.1", "-p", env.value("KELVO_PG_PORT"), "-U",
-                                  env.value("KELVO_PG_USER"), "-d", env.value("KELVO_PG_DB")});
-            break;
-        case TEngine::MariaDB:
-            client.start("mariadb",
-                         {"--no-defaults", "--force", "--default-character-set=utf8mb4", "-h", "127.0.0.1",
-                          "-P", env.value("KELVO_MARIA_PORT"), "-u", env.value("KELVO_MARIA_USER"),
-                          QueryRows("DBDest", "select database()").value(0)});
-            break;
-        }
-        ASSERT_TRUE(client.waitForFinished(60000)) << client.errorString().toStdString();
+        const QString setting = backslashes.isEmpty() ? GetParam().backslashes : backslashes;
+        const QString said =
+            Engines::RunClient(GetParam().engine, file, "-c standard_conforming_strings=" + setting);
+        ASSERT_FALSE(said.startsWith("the client did not end")) << said.toStdString();
         dest->Open();
     }
 
