@@ -20,6 +20,8 @@ short ReadParts(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, Buffer& o
     qsizetype room = firstPart;
     null = false;
     for (bool first = true;; first = false) {
+        if (!first)
+            out.reserve(have + room); // exactly: growing by resize alone would round a large value up
         out.resize(have + room);
         SQLLEN indicator = 0;
         const SQLRETURN rc =

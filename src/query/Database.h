@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "query/LargeValue.h"
 #include "query/ServerWait.h"
 
 // Raised for every engine failure; the message is the engine's own text.
@@ -173,8 +174,10 @@ public:
     bool AsBoolean() const;
     // Day count since 30 December 1899 with the time as fraction.
     double AsDateTime() const;
-    // The value as the engine gave it (ISO dates, '.' decimals).
+    // The value as the engine gave it (ISO dates, '.' decimals, bytes in hexadecimal digits).
     const QString& RawText() const;
+    // A binary value's bytes; empty for any other.
+    const QByteArray& Bytes() const;
 
 private:
     friend class TQuery;
@@ -203,6 +206,9 @@ public:
 
     // Parameters (":NAME" markers of the statement text), refreshed from SQL on demand.
     std::vector<TParam>& Params();
+    // Values bound to the "?" markers of the statement text, in their order; a statement with these
+    // has no ":NAME" markers.
+    std::vector<TLargeValuePtr> LargeValues;
 
     void Open();    // statement returns rows; stands on the first row
     void ExecSQL(); // statement without result set

@@ -1,3 +1,4 @@
+#include "query/ColumnRead.h"
 #include "query/DatabaseValues.h"
 #include "query/QueryImpl.h"
 
@@ -16,6 +17,15 @@ TReadKind ReadKindOf(TFieldType type, SQLSMALLINT sqlType) {
 
 namespace {
 const QString emptyText;
+const QByteArray noBytes;
+} // namespace
+
+const QString& TColumnData::Raw() const {
+    if (hexStale) {
+        HexDigits(bytes, raw);
+        hexStale = false;
+    }
+    return raw;
 }
 
 #define KELVO_FIELD_DATA const TColumnData& data = owner_->d_->columns[size_t(index_)]
@@ -27,32 +37,37 @@ bool TField::IsNull() const {
 
 QString TField::AsString() const {
     KELVO_FIELD_DATA;
-    return data.null ? QString() : DisplayText(DataType, data.raw);
+    return data.null ? QString() : DisplayText(DataType, data.Raw());
 }
 
 double TField::AsFloat() const {
     KELVO_FIELD_DATA;
-    return data.null ? 0.0 : ReadFloat(DataType, data.raw);
+    return data.null ? 0.0 : ReadFloat(DataType, data.Raw());
 }
 
 qint64 TField::AsInteger() const {
     KELVO_FIELD_DATA;
-    return data.null ? 0 : ReadInteger(DataType, data.raw);
+    return data.null ? 0 : ReadInteger(DataType, data.Raw());
 }
 
 bool TField::AsBoolean() const {
     KELVO_FIELD_DATA;
-    return !data.null && ReadBoolean(DataType, data.raw);
+    return !data.null && ReadBoolean(DataType, data.Raw());
 }
 
 double TField::AsDateTime() const {
     KELVO_FIELD_DATA;
-    return data.null ? 0.0 : ReadDateTime(DataType, data.raw);
+    return data.null ? 0.0 : ReadDateTime(DataType, data.Raw());
 }
 
 const QString& TField::RawText() const {
     KELVO_FIELD_DATA;
-    return data.null ? emptyText : data.raw;
+    return data.null ? emptyText : data.Raw();
+}
+
+const QByteArray& TField::Bytes() const {
+    KELVO_FIELD_DATA;
+    return data.null || data.kind != TReadKind::Binary ? noBytes : data.bytes;
 }
 
 #undef KELVO_FIELD_DATA

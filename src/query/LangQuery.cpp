@@ -13,10 +13,10 @@ bool Present(const QString& text) {
 
 // A composed statement runs even when its log cannot be written; the failure is returned for the
 // caller to report, and warned once until a different one occurs.
-QString LogComposed(const QStringList& lines, bool toModifyLog) {
+QString LogComposed(const QStringList& lines, bool toModifyLog, const TLargeSplices& splices = {}) {
     static QString lastReported;
     try {
-        LogStatement(lines, toModifyLog);
+        LogStatement(lines, toModifyLog, splices);
     } catch (const std::exception& error) {
         const QString message = QString::fromUtf8(error.what());
         if (message != lastReported) {
@@ -182,6 +182,18 @@ void TLangQuery::AddFieldValue(const QString& fieldName, const QString& value, q
     }
 }
 
+void TLangQuery::AddFieldValue(const QString& fieldName, TLargeValuePtr value) {
+    TFd& fd = fieldValues_.emplace_back();
+    fd.FieldName = fieldName;
+    fd.Large = std::move(value);
+}
+
+TLargeSplices TLangQuery::LargeSplices() const {
+    if (splices_.empty() || SQL.size() != 4 || SQL[3].constData() != splicedLine_.constData())
+        return {};
+    return splices_;
+}
+
 void TLangQuery::ClearFieldValues() {
     fieldValues_.clear();
 }
@@ -190,8 +202,14 @@ void TLangQuery::ExecInsert() {
     if (DataType == dtStandardSQL || DataType == dtMSSql7 || DataType == dtInformix) {
         BuildInsert();
         if (scripting_) {
-            AppendToFile(scriptFile_, SQL);
+            AppendToFile(scriptFile_, SQL, splices_);
         } else {
+            struct TUnbind {
+                std::vector<TLargeValuePtr>& values;
+                ~TUnbind() { values.clear(); }
+            } unbind{LargeValues};
+            for (const TLargeSplice& s : splices_)
+                LargeValues.push_back(s.Value);
             ExecSQL();
         }
     }
@@ -229,7 +247,7 @@ void TLangQuery::FinishComposed() {
 
 void TLangQuery::BuildInsert() {
     ComposeInsert();
-    logError_ = LogComposed(SQL, !scripting_);
+    logError_ = LogComposed(SQL, !scripting_, splices_);
 }
 
 void TLangQuery::ComposeInsert() {
@@ -272,13 +290,19 @@ void TLangQuery::ComposeInsert() {
     static const QString valuesWord = QStringLiteral("values ");
     SQL[2] = valuesWord;
 
+    splices_.clear();
+    splicedLine_.clear();
     QString& values = SQL[3];
     values.resize(0);
     values += QLatin1Char('(');
     const size_t last = fieldValues_.size() - 1;
     for (size_t i = 0; i <= last; ++i) {
         const TFd& fd = fieldValues_[i];
-        if (fd.ValueKind == 1) {
+        if (fd.Large) {
+            splices_.push_back({3, values.size(), fd.Large});
+            values += QLatin1Char('?');
+            values += i < last ? QLatin1String(", ") : QLatin1String(") ");
+        } else if (fd.ValueKind == 1) {
             values += QLatin1Char('\'');
             values += fd.Value;
             values += i < last ? QLatin1String("', ") : QLatin1String("')");
@@ -287,6 +311,8 @@ void TLangQuery::ComposeInsert() {
             values += i < last ? QLatin1String(", ") : QLatin1String(") ");
         }
     }
+    if (!splices_.empty())
+        splicedLine_ = values;
 }
 
 void TLangQuery::ExecModify() {

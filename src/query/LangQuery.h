@@ -29,6 +29,7 @@ struct TFd {
     QString JoinTable;
     qint32 JoinType = 0; // 2: left outer, 3: right outer, otherwise a plain join
     QString JoinCondition;
+    TLargeValuePtr Large; // set: the value, kept out of the statement's text (Value is empty)
 };
 
 class TLangQuery;
@@ -76,6 +77,7 @@ public:
     // kept as it was.
     void OpenColumns();
     void AddFieldValue(const QString& fieldName, const QString& value, qint32 valueKind);
+    void AddFieldValue(const QString& fieldName, TLargeValuePtr value);
     void ClearFieldValues();
     // Composes the INSERT, logs it and executes it, or appends it to ScriptFile when scripting.
     // dtMsAccess: only sets EmptyResult.
@@ -99,6 +101,8 @@ public:
     void BuildInsert();
     // BuildInsert without the statement logs: for a statement that is only kept, never sent.
     void ComposeInsert();
+    // The large values of the INSERT composed last, while SQL still holds that INSERT.
+    TLargeSplices LargeSplices() const;
 
 private:
     void AddWherePart();
@@ -111,6 +115,8 @@ private:
     QString insertLine_;
     std::vector<QString> columnNames_;
     QString columnsLine_;
+    TLargeSplices splices_;
+    QString splicedLine_; // the value line the splices belong to
     QStringList paramValues_;
     bool emptyResult_ = true;
     QString logError_;

@@ -62,9 +62,8 @@ SQLRETURN TQuery::TImpl::ReadText(SQLUSMALLINT column, TColumnData& data) {
 }
 
 SQLRETURN TQuery::TImpl::ReadBinary(SQLUSMALLINT column, TColumnData& data) {
-    const SQLRETURN rc = ReadBytes(stmt, column, false, bytes, data.null);
-    if (rc == SQL_SUCCESS)
-        HexDigits(bytes, data.raw);
+    const SQLRETURN rc = ReadBytes(stmt, column, false, data.bytes, data.null);
+    data.hexStale = true;
     return rc;
 }
 
@@ -218,6 +217,59 @@ void TQuery::TImpl::Prepare(TQuery& query, bool drain) {
     for (size_t i = 0; i < boundValues.size(); ++i)
         if (run.utf8)
             boundUtf8[i] = boundValues[i].toUtf8();
+    if (!query.LargeValues.empty() && !parsed.markers.isEmpty())
+        throw EDatabaseError("A statement cannot hold both named parameters and large values.");
+    large = query.LargeValues;
+    largeUtf8.assign(large.size(), QByteArray());
+    largeLengths.assign(large.size(), 0);
+    for (size_t i = 0; i < large.size(); ++i)
+        if (run.utf8 && !large[i]->Binary)
+            largeUtf8[i] = large[i]->Text.toUtf8();
+}
+
+namespace {
+constexpr qsizetype PutPart = 1024 * 1024; // bytes handed to the driver at a time
+}
+
+short TQuery::TImpl::SendLargeValues(SQLHSTMT h) {
+    for (;;) {
+        SQLPOINTER token = nullptr;
+        SQLRETURN rc = SQLParamData(h, &token);
+        if (rc != SQL_NEED_DATA)
+            return rc;
+        const size_t i = size_t(reinterpret_cast<quintptr>(token));
+        if (i >= large.size()) {
+            run.failed = "Sending a large value";
+            return SQL_ERROR;
+        }
+        const TLargeValue& v = *large[i];
+        const bool wide = !v.Binary && !run.utf8;
+        const char* data = v.Binary   ? v.Bytes.constData()
+                           : run.utf8 ? largeUtf8[i].constData()
+                                      : reinterpret_cast<const char*>(v.Text.utf16());
+        const qsizetype size = v.Binary ? v.Bytes.size() : run.utf8 ? largeUtf8[i].size() : v.Text.size() * 2;
+        if (size == 0)
+            rc = SQLPutData(h, const_cast<char*>(data), 0);
+        for (qsizetype from = 0; from < size;) {
+            qsizetype n = std::min(PutPart, size - from);
+            // A part ends between characters: a driver converts each part on its own.
+            if (from + n < size) {
+                if (wide && QChar::isHighSurrogate(reinterpret_cast<const char16_t*>(data + from + n)[-1]))
+                    n -= 2;
+                else if (!v.Binary && !wide)
+                    while (n > 1 && (static_cast<unsigned char>(data[from + n]) & 0xC0) == 0x80)
+                        --n;
+            }
+            rc = SQLPutData(h, const_cast<char*>(data + from), SQLLEN(n));
+            if (!SQL_SUCCEEDED(rc))
+                break;
+            from += n;
+        }
+        if (!SQL_SUCCEEDED(rc)) {
+            run.failed = "Sending a large value";
+            return rc;
+        }
+    }
 }
 
 short TQuery::TImpl::Run() {
@@ -245,10 +297,30 @@ short TQuery::TImpl::Run() {
             return rc;
         }
     }
+    // Large values go at execution, a part at a time: neither this program nor the driver makes a
+    // second whole copy, and MariaDB takes them past its packet limit.
+    for (size_t i = 0; i < large.size(); ++i) {
+        const TLargeValue& v = *large[i];
+        const qsizetype size = v.Binary ? v.Bytes.size() : run.utf8 ? largeUtf8[i].size() : v.Text.size() * 2;
+        largeLengths[i] = SQL_LEN_DATA_AT_EXEC(SQLLEN(size));
+        const SQLSMALLINT cType = v.Binary ? SQL_C_BINARY : run.utf8 ? SQL_C_CHAR : SQL_C_WCHAR;
+        const SQLSMALLINT sqlType = v.Binary   ? SQL_LONGVARBINARY
+                                    : run.utf8 ? SQL_LONGVARCHAR
+                                               : SQL_WLONGVARCHAR;
+        const SQLRETURN rc = SQLBindParameter(h, SQLUSMALLINT(boundValues.size() + i + 1), SQL_PARAM_INPUT,
+                                              cType, sqlType, SQLULEN(std::max<qsizetype>(size, 1)), 0,
+                                              reinterpret_cast<SQLPOINTER>(quintptr(i)), 0, &largeLengths[i]);
+        if (!SQL_SUCCEEDED(rc)) {
+            run.failed = "Binding a parameter";
+            return rc;
+        }
+    }
     SQLRETURN rc;
     {
         const TPortionScope scope(run.dbc, run.portions);
         rc = ExecDirectText(h, *run.text, run.narrow);
+        if (rc == SQL_NEED_DATA)
+            rc = SendLargeValues(h);
     }
     if (!SQL_SUCCEEDED(rc))
         return rc;
@@ -270,6 +342,8 @@ short TQuery::TImpl::Run() {
 }
 
 SQLSMALLINT TQuery::TImpl::Conclude(const TWaitResult& wait, TDrain* drain) {
+    large.clear(); // the row's values are not held past their statement
+    largeUtf8.clear();
     if (wait.Rc == SQL_NO_DATA)
         return 0;
     if (!SQL_SUCCEEDED(wait.Rc))

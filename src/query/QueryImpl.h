@@ -15,9 +15,13 @@ enum class TReadKind { Text, Binary, Double };
 TReadKind ReadKindOf(TFieldType type, SQLSMALLINT sqlType);
 
 struct TColumnData {
-    QString raw;
+    mutable QString raw;
     bool null = true;
     TReadKind kind = TReadKind::Text;
+    // Binary: the bytes as read; their hexadecimal text (raw) is made only when asked for.
+    QByteArray bytes;
+    mutable bool hexStale = false;
+    const QString& Raw() const;
 };
 
 struct TQuery::TImpl {
@@ -39,6 +43,10 @@ struct TQuery::TImpl {
     std::vector<QString> boundValues;
     std::vector<SQLLEN> boundLengths;
     std::vector<QByteArray> boundUtf8;
+    // The large values of the statement and, for a driver that takes UTF-8, their texts as such.
+    std::vector<TLargeValuePtr> large;
+    std::vector<QByteArray> largeUtf8;
+    std::vector<SQLLEN> largeLengths;
 
     void RefreshParams(const QString& sql);
     void ResetState();
@@ -68,6 +76,8 @@ struct TQuery::TImpl {
     // parameters); on the connection's thread, the driver's calls; here again, what their answer means.
     void Prepare(TQuery& query, bool drain);
     short Run();
+    // On the connection's thread: the large values, a part at a time, to a statement that asks for them.
+    short SendLargeValues(SQLHSTMT h);
     SQLSMALLINT Conclude(const TWaitResult& wait, TDrain* drain);
     // Reads a statement's later results and closes its cursor (ExecSQL's end).
     void EndExec(const TDrain& drain);

@@ -145,15 +145,20 @@ QString EscapeLiteral(const QString& text, TBackslashes backslashes) {
     return Doubled(text, backslashes != TBackslashes::Literal);
 }
 
-QString BinaryLiteral(const QString& hex, TEngineKind engine) {
+TLiteralEnds BinaryLiteralEnds(TEngineKind engine) {
     switch (engine) {
     case TEngineKind::PostgreSQL:
-        return "decode('" + hex + "','hex')";
+        return {"decode('", "','hex')"};
     case TEngineKind::SqlServer:
-        return "0x" + hex;
+        return {"0x", ""};
     default:
-        return "X'" + hex + "'";
+        return {"X'", "'"};
     }
+}
+
+QString BinaryLiteral(const QString& hex, TEngineKind engine) {
+    const TLiteralEnds ends = BinaryLiteralEnds(engine);
+    return QLatin1String(ends.Prefix) + hex + QLatin1String(ends.Suffix);
 }
 
 bool IsNumberText(const QString& text) {

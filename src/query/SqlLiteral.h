@@ -57,3 +57,10 @@ QString EscapeLiteral(const QString& text, TBackslashes backslashes);
 // standard), decode('..','hex') (PostgreSQL, alike under either standard_conforming_strings), 0x..
 // (SQL Server).
 QString BinaryLiteral(const QString& hex, TEngineKind engine);
+
+// What stands before and after the digits of the engine's binary literal.
+struct TLiteralEnds {
+    const char* Prefix;
+    const char* Suffix;
+};
+TLiteralEnds BinaryLiteralEnds(TEngineKind engine);

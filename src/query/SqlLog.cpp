@@ -186,29 +186,14 @@ bool WriteAll(int fd, const QByteArray& data, off_t offset) {
     return true;
 }
 
-// Statements are mostly ASCII: those characters are copied as they are, without a converted copy of
-// the line; from the first other character on, the line is converted as a whole would be.
-void AppendUtf8(QByteArray& data, const QString& line) {
-    const qsizetype at = data.size(), n = line.size();
-    data.resize(at + n);
-    char* out = data.data() + at;
-    const char16_t* in = reinterpret_cast<const char16_t*>(line.constData());
-    for (qsizetype i = 0; i < n; ++i) {
-        if (in[i] >= 0x80) {
-            data.resize(at + i);
-            data += QStringView(line).mid(i).toUtf8();
-            return;
-        }
-        out[i] = char(in[i]);
-    }
-}
-
 // The lines as written, each ended by CR LF, into a buffer reused from statement to statement.
-QByteArray& Lines(const QStringList& lines) {
+QByteArray& Lines(const QStringList& lines, const TLargeSplices& splices) {
     static QByteArray data;
+    if (data.capacity() > 4 * 1024 * 1024)
+        data = QByteArray(); // a large value's statement is not kept for the next one
     data.resize(0);
-    for (const QString& line : lines) {
-        AppendUtf8(data, line);
+    for (int i = 0; i < lines.size(); ++i) {
+        AppendLineUtf8(data, lines[i], i, splices);
         data += "\r\n";
     }
     return data;
@@ -298,25 +283,25 @@ void ForceLogDirectory(const QString& dir) {
 }
 
 void ReplaceFile(const QString& fileName, const QStringList& lines) {
-    Replace(fileName, Lines(lines), OpenFiles().Acquire(fileName, false));
+    Replace(fileName, Lines(lines, {}), OpenFiles().Acquire(fileName, false));
 }
 
-void AppendToFile(const QString& fileName, const QStringList& lines) {
+void AppendToFile(const QString& fileName, const QStringList& lines, const TLargeSplices& splices) {
     if (lines.isEmpty())
         return;
     const QString target = Unbindable(fileName) ? ProgramDir() + "Datoteka.txt" : fileName;
-    QByteArray& data = Lines(lines);
+    QByteArray& data = Lines(lines, splices);
     data += ";\r\n\r\n";
     Append(target, data, OpenFiles().Acquire(target, true));
 }
 
-void LogStatement(const QStringList& lines, bool toModifyLog) {
+void LogStatement(const QStringList& lines, bool toModifyLog, const TLargeSplices& splices) {
     static QString queryDir, queryPath, modifyDir, modifyPath;
     const TPathCheckMoment oneMoment;
     QString dir = GetLogDir();
     if (dir.isEmpty())
         ForceLogDirectory(dir); // raises: no directory to log into
-    QByteArray& data = Lines(lines);
+    QByteArray& data = Lines(lines, splices);
     const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
     Replace(query, data, LogFile(dir, query, false));
     if (toModifyLog) {

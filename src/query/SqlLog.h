@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "query/LargeValue.h"
+
 // [SQL_LOG] PATH of "Login.ini" in the program directory, exactly as read, or ProgramDir() + "Log/".
 // File names are appended to it directly.
 QString GetLogDir();
@@ -23,12 +25,13 @@ void ForceLogDirectory(const QString& dir);
 void ReplaceFile(const QString& fileName, const QStringList& lines);
 
 // Appends one statement block, creating the file when missing; no lines write nothing. An empty
-// file name writes to "Datoteka.txt" in the program directory. Raises EKelvoError.
-void AppendToFile(const QString& fileName, const QStringList& lines);
+// file name writes to "Datoteka.txt" in the program directory. splices: the large values the lines
+// stand for. Raises EKelvoError.
+void AppendToFile(const QString& fileName, const QStringList& lines, const TLargeSplices& splices = {});
 
 // The log step of a statement: creates the log directory, replaces "Query.log" and, when
 // toModifyLog, appends to "Modify.log". The log directory is asked anew for each file.
-void LogStatement(const QStringList& lines, bool toModifyLog);
+void LogStatement(const QStringList& lines, bool toModifyLog, const TLargeSplices& splices = {});
 
 // Closes the files kept open between writes (the next write opens them again).
 void CloseStatementLogs();

@@ -247,21 +247,37 @@ TRowResult TRecordCopy::CopyRow() {
     try {
         q_.QT.ClearFieldValues();
         QString refusal;
+        bool large = false;
         for (const TMapping& m : mappings_) {
             std::optional<TFieldSource> source;
             if (m.SourceIndex >= 0)
                 source.emplace(q_.QS.Fields(m.SourceIndex));
+            // A binary source gives its bytes as hexadecimal digits; so do only plain lines.
+            const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
+            if (hex && IsBinary(m.Dest.Type)) {
+                // Bytes to bytes, without their digits in between.
+                const TStatementValue entered =
+                    EnterBytes(m.Dest, q_.QS.Fields(m.SourceIndex).Bytes(), dialect_);
+                large = large || entered.Large;
+                if (entered.Large)
+                    q_.QT.AddFieldValue(m.DestName, entered.Large);
+                else
+                    q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
+                continue;
+            }
             const QString value = ValueOf(m, source ? &*source : nullptr);
             if (m.Translation == GenIdName) {
                 q_.QT.AddFieldValue(m.DestName, GenIdText(dialect_, value, m.Dest.Name, flow_.Target), 0);
             } else {
-                // A binary source gives its bytes as hexadecimal digits; so do only plain lines.
-                const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
                 const TStatementValue entered = EnterValue(m.Dest, value, dialect_, hex);
                 if (!entered.Refusal.isEmpty() && refusal.isEmpty())
                     refusal = QString("Column %1: \"%2\" %3; the row was not sent.")
                                   .arg(m.DestName, Shown(value), entered.Refusal);
-                q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
+                large = large || entered.Large;
+                if (entered.Large)
+                    q_.QT.AddFieldValue(m.DestName, entered.Large);
+                else
+                    q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
             }
         }
         if (!refusal.isEmpty()) {
@@ -269,7 +285,10 @@ TRowResult TRecordCopy::CopyRow() {
             q_.QT.ComposeInsert();
             throw EKelvoError(refusal);
         }
-        if (Batching()) {
+        if (Batching() && large && FlushBatch() == TRowResult::Stop)
+            return TRowResult::Stop; // a large value goes alone, after the rows before it; this row was never
+                                     // read
+        if (Batching() && !large) {
             q_.QT.ComposeInsert();
             if (pending_.empty())
                 pendingFirst_ = RowsRead + 1;
@@ -475,7 +494,7 @@ QString Quoted(const QString& text, const TDialect& dialect) {
 
 QStringList TRecordCopy::FailedRowStatement() const {
     if (!q_.QT.SQL.isEmpty())
-        return q_.QT.SQL;
+        return ExpandedLines(q_.QT.SQL, q_.QT.LargeSplices());
     // Nothing was composed (a value could not be converted): the row as the source gave it, so the
     // entry can be replayed once the cause is removed.
     QStringList columns, values;

@@ -9,6 +9,7 @@
 #include "platform/DateTime.h"
 #include "platform/Regional.h"
 #include "platform/TextFile.h"
+#include "query/ColumnRead.h"
 #include "query/SqlLiteral.h"
 
 TValueClass ClassOf(TFieldType type) {
@@ -331,13 +332,29 @@ TStatementValue QuotedValue(const QString& text, const TDialect& dialect) {
         dialect.Engine == TEngineKind::PostgreSQL || dialect.Backslashes == TBackslashes::Unknown;
     const bool mariaLiteral =
         dialect.Engine == TEngineKind::MariaDB && dialect.Backslashes == TBackslashes::Literal;
+    if (text.size() > LargeValueSize) {
+        const QString trimmed = TrimControl(text);
+        if (trimmed.size() > LargeValueSize) {
+            // The same literal, written only where the statement goes to a file.
+            auto large = std::make_shared<TLargeValue>();
+            large->Text = trimmed;
+            large->Prefix = large->Suffix = "'";
+            large->Backslashes = dialect.Backslashes;
+            if ((anySetting || mariaLiteral) && text.contains('\\')) {
+                large->Form = mariaLiteral ? TLargeValue::TForm::TextHex : TLargeValue::TForm::Escaped;
+                large->Prefix = mariaLiteral ? "_utf8mb4 X'" : "E'";
+                large->Backslashes = TBackslashes::Escape;
+            }
+            return {QString(), 0, {}, std::move(large)};
+        }
+    }
     if ((anySetting || mariaLiteral) && text.contains('\\')) {
         const QString trimmed = TrimControl(text);
         if (mariaLiteral) // MariaDB has no escape string; its text literal in hexadecimal reads alike
-            return {"_utf8mb4 X'" + QString::fromLatin1(trimmed.toUtf8().toHex().toUpper()) + "'", 0, {}};
-        return {"E'" + EscapeLiteral(trimmed, TBackslashes::Escape) + "'", 0, {}};
+            return {"_utf8mb4 X'" + QString::fromLatin1(trimmed.toUtf8().toHex().toUpper()) + "'", 0, {}, {}};
+        return {"E'" + EscapeLiteral(trimmed, TBackslashes::Escape) + "'", 0, {}, {}};
     }
-    return {EscapeLiteral(text, dialect.Backslashes), 1, {}};
+    return {EscapeLiteral(text, dialect.Backslashes), 1, {}, {}};
 }
 
 static TStatementValue Refused(const QString& text, const TDialect& dialect, const QString& reason) {
@@ -359,12 +376,14 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
     }
     const QString trimmed = TrimControl(valueText);
     if (trimmed.isEmpty())
-        return {valueText, 0, {}}; // NULL
+        return {valueText, 0, {}, {}}; // NULL
     if (IsBinary(dest.Type)) {
         if (hexText && !IsHexText(trimmed))
             return Refused(valueText, dialect, "is not a binary value");
+        if (!hexText && trimmed.size() > LargeValueSize)
+            return EnterBytes(dest, trimmed.toUtf8(), dialect);
         const QString hex = hexText ? trimmed : QString::fromLatin1(trimmed.toUtf8().toHex().toUpper());
-        return {BinaryLiteral(hex, dialect.Engine), 0, {}};
+        return {BinaryLiteral(hex, dialect.Engine), 0, {}, {}};
     }
     const QString refusal = UnquotedRefusal(dest, trimmed);
     if (!refusal.isEmpty())
@@ -373,9 +392,25 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
         // PostgreSQL takes no number for a boolean.
         const bool on = trimmed.compare("true", Qt::CaseInsensitive) == 0 ||
                         (trimmed.compare("false", Qt::CaseInsensitive) != 0 && trimmed.toLongLong() != 0);
-        return {on ? "true" : "false", 0, {}};
+        return {on ? "true" : "false", 0, {}, {}};
     }
-    return {valueText, 0, {}};
+    return {valueText, 0, {}, {}};
+}
+
+TStatementValue EnterBytes(const TColumnDesc& dest, const QByteArray& bytes, const TDialect& dialect) {
+    if (bytes.size() <= LargeValueSize) {
+        QString hex;
+        HexDigits(bytes, hex);
+        return EnterValue(dest, hex, dialect, true);
+    }
+    auto large = std::make_shared<TLargeValue>();
+    large->Binary = true;
+    large->Bytes = bytes;
+    large->Form = TLargeValue::TForm::Hex;
+    const TLiteralEnds ends = BinaryLiteralEnds(dialect.Engine);
+    large->Prefix = ends.Prefix;
+    large->Suffix = ends.Suffix;
+    return {QString(), 0, {}, std::move(large)};
 }
 
 QString FillGenId(const QString& pattern, const QString& column, const QString& table) {

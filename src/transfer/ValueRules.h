@@ -4,6 +4,7 @@
 
 #include "query/Database.h"
 #include "query/Dialect.h"
+#include "query/LargeValue.h"
 #include "query/SqlLiteral.h"
 
 // How one source value becomes one value of an INSERT statement, rule by rule. Each rule takes a column
@@ -94,6 +95,8 @@ struct TStatementValue {
     // Not empty: the value cannot enter the statement safely (the reason); Text and Kind then hold it as
     // a quoted literal, for the record of the failed row.
     QString Refusal;
+    // Set: a value too large for the statement's text (Text is empty), with the literal it stands for.
+    TLargeValuePtr Large;
 };
 
 // A text as a quoted literal of the dialect.
@@ -108,6 +111,9 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
                            bool hexText = false);
 
 bool IsBinary(TFieldType type);
+
+// A binary source's bytes for a binary destination, as EnterValue would take their hexadecimal text.
+TStatementValue EnterBytes(const TColumnDesc& dest, const QByteArray& bytes, const TDialect& dialect);
 
 // "(SELECT COALESCE(MAX(<column>), 0)+1 FROM <table>)" from the generated-identifier pattern.
 QString FillGenId(const QString& pattern, const QString& column, const QString& table);

@@ -397,20 +397,24 @@ TEST_P(TransferOn, SkipAndCancelInTheMiddleOfABatch) {
 }
 
 // A batch ends at its byte cap before its row count: three rows of 300 000 characters go in two INSERTs.
+// Rows 1-3 fill the byte cap; row 5's value is too large for a statement's text, so it goes alone, after
+// row 4, bound to its INSERT, and still stands whole in the statement log.
 TEST_F(Transfer, ABatchEndsAtItsByteCap) {
     Connect("KelvoLite", "KelvoLite2");
     for (const char* dsn : {"KelvoLite", "KelvoLite2"})
         ExecOn(dsn, "create table BIG (ID integer, V text)");
     ExecOn("KelvoLite", "insert into BIG with recursive N(I) as (select 1 union all select I + 1 from N "
-                        "where I < 3) select I, "
-                        "printf('%.*c', 300000, 'x') from N");
+                        "where I < 5) select I, "
+                        "printf('%.*c', case I when 5 then 300000 else 200000 end, 'x') from N");
     Flow("B",
          "[DATA]\r\nNAME=B\r\n[SOURCE]\r\nNAME=BIG\r\n[TARGET]\r\nNAME=BIG\r\n[FIELDS]\r\nID=ID\r\nV=V\r\n");
     batchRows = 10;
     Run({"B"}, false);
     EXPECT_EQ(QueryRows("DBDest", "select ID, length(V) from BIG order by ID"),
-              QStringList({"1|300000", "2|300000", "3|300000"}));
-    EXPECT_EQ(QString::fromUtf8(dir.ReadFile("Log/Modify.log")).count("Insert into"), 2);
+              QStringList({"1|200000", "2|200000", "3|200000", "4|200000", "5|300000"}));
+    const QString log = QString::fromUtf8(dir.ReadFile("Log/Modify.log"));
+    EXPECT_EQ(log.count("Insert into"), 3);
+    EXPECT_TRUE(log.endsWith("(5, '" + QString(300000, 'x') + "') \r\n;\r\n\r\n"));
 }
 
 TEST_F(Transfer, StopOnErrorAsksAfterEachFailure) {
