@@ -1,9 +1,7 @@
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/Data.h"
@@ -31,16 +29,14 @@ protected:
     }
     // Opens the dialog, shows what it offers, types text (when given) and presses key.
     bool Edit(std::optional<QString> text, Qt::Key key, QString* offered = nullptr, int batchRows = 0) {
-        WhenModal([&](QWidget* window) {
-            auto* dialog = qobject_cast<TFProperties*>(window);
-            ASSERT_NE(dialog, nullptr);
+        WhenShown<TFProperties>([&](TFProperties& dialog) {
             if (offered)
-                *offered = dialog->DateFormat->text();
+                *offered = dialog.DateFormat->text();
             if (text)
-                dialog->DateFormat->setText(*text);
+                dialog.DateFormat->setText(*text);
             if (batchRows)
-                dialog->BatchRows->setValue(batchRows);
-            PressKey(dialog, key);
+                dialog.BatchRows->setValue(batchRows);
+            PressKey(&dialog, key);
         });
         return (new TFProperties())->EditProperties();
     }

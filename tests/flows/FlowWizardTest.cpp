@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
@@ -10,7 +9,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
@@ -33,20 +31,6 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 }
 
 namespace {
-
-// Operates the wizard once its modal run has begun; a wizard the steps leave open fails the test and
-// is closed, so no test waits on a person.
-void WhenShown(TFFlow* wizard, std::function<void(TFFlow&)> steps) {
-    QPointer<TFFlow> guard(wizard);
-    QTimer::singleShot(0, wizard, [guard, steps] {
-        ASSERT_TRUE(guard->isVisible());
-        steps(*guard);
-        if (guard && guard->isVisible()) {
-            ADD_FAILURE() << "the wizard stayed open";
-            guard->done(QDialog::Rejected);
-        }
-    });
-}
 
 // A program directory, the data module on the SQLite test sources and a main window listing flows.
 class FlowWizard : public ::testing::Test {
@@ -84,7 +68,7 @@ protected:
     bool Run(bool edit, QString& name, std::function<void(TFFlow&)> steps) {
         auto* wizard = new TFFlow(FMain->FlowWizardHost());
         QPointer<TFFlow> guard(wizard);
-        WhenShown(wizard, std::move(steps));
+        WhenShown<TFFlow>(std::move(steps));
         const bool saved = edit ? wizard->OpenForEdit(name) : wizard->OpenForNew(name);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(guard.isNull()) << "the wizard releases itself";
@@ -434,18 +418,14 @@ TEST_F(FlowWizard, NewTransAddsTheSavedTranslationToTheMainWindow) {
     TScriptedAnswerer nothingAsked;
     // Operates the translation editor that "New trans" opens.
     auto editNew = [](bool save) {
-        QTimer::singleShot(0, qApp, [save] {
-            auto* editor = qobject_cast<TFTranslation*>(QApplication::activeModalWidget());
-            ASSERT_NE(editor, nullptr) << "the translation editor is open";
-            EXPECT_TRUE(editor->ETranslationName->text().isEmpty()) << "a new translation";
-            Type(editor->ETranslationName, "kinds");
-            Type(editor->ESTable, "CUST");
-            Type(editor->ESFIeldname, "KIND");
-            Type(editor->ETTable, "CLIENT");
-            Type(editor->ETFieldName, "CLIENT_KIND");
-            Click(save ? editor->Button3 : editor->Button4);
-            if (editor->isVisible())
-                editor->done(QDialog::Rejected);
+        WhenShown<TFTranslation>([save](TFTranslation& editor) {
+            EXPECT_TRUE(editor.ETranslationName->text().isEmpty()) << "a new translation";
+            Type(editor.ETranslationName, "kinds");
+            Type(editor.ESTable, "CUST");
+            Type(editor.ESFIeldname, "KIND");
+            Type(editor.ETTable, "CLIENT");
+            Type(editor.ETFieldName, "CLIENT_KIND");
+            Click(save ? editor.Button3 : editor.Button4);
         });
     };
     QString name;
