@@ -35,10 +35,7 @@ protected:
         Restart();
     }
     // Starts the program again on the same files.
-    void Restart() {
-        start.Stop();
-        start.Start(true);
-    }
+    void Restart() { start.Start(true); }
     QAction* Command(const char* name) { return main->findChild<QAction*>(name); }
     QStringList Keys(const QString& section) {
         QStringList lines;
