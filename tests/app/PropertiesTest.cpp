@@ -8,6 +8,7 @@
 #include "app/ui/Properties.h"
 #include "fixtures/DialogDriver.h"
 #include "fixtures/KelvoIni.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 
@@ -16,16 +17,9 @@ namespace {
 class Properties : public ::testing::Test {
 protected:
     void Start(const QByteArray& settings) {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
         dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
         dir.WriteFile("TransferSettings.ini", settings);
-        data = std::make_unique<TD>();
-        D = data.get();
-    }
-    void TearDown() override {
-        D = nullptr;
-        data.reset();
+        start.Start(false);
     }
     // Opens the dialog, shows what it offers, types text (when given) and presses key.
     bool Edit(std::optional<QString> text, Qt::Key key, QString* offered = nullptr, int batchRows = 0) {
@@ -43,7 +37,7 @@ protected:
     QByteArray Settings() const { return dir.ReadFile("TransferSettings.ini"); }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
+    TProgramStart start;
 };
 
 TEST_F(Properties, OkStoresTheFormatAndRunsItOnTheDestinationCancelTouchesNothing) {

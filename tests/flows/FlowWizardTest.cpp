@@ -17,6 +17,7 @@
 #include "app/ui/Main.h"
 #include "fixtures/DialogDriver.h"
 #include "fixtures/Printers.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "fixtures/WorkedFlow.h"
@@ -36,28 +37,14 @@ namespace {
 class FlowWizard : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
-        {
-            TScriptedAnswerer nothingAsked;
-            data = std::make_unique<TD>();
-        }
-        D = data.get();
+        start.Start(true);
         D->ContractFilter = "1=1";
-        main = std::make_unique<TFMain>();
-        FMain = main.get();
         FMain->FlowList->SetLines({"REGIONS", "ORDERS", "CUSTOMERS"});
         ExecOn("XQ", "create table CUST (ID integer, NAME varchar(40), KIND varchar(10))");
         ExecOn("DnsDest", "create table CLIENT (CLIENT_ID integer, CLIENT_NAME varchar(40), "
                           "CLIENT_KIND varchar(10), REGION varchar(10))");
     }
-    void TearDown() override {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        FMain = nullptr;
-        main.reset();
-        D = nullptr;
-        data.reset();
-    }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     // The destination opened, statements go to it instead of a script file.
     void DirectMode() {
         D->Scripting = false;
@@ -77,8 +64,7 @@ protected:
     QByteArray FlowFileBytes(const QString& name) const { return dir.ReadFile("Files/" + name + ".INI"); }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
-    std::unique_ptr<TFMain> main;
+    TProgramStart start;
 };
 
 // The operator builds the worked example: a statement source, four kinds of mapping, one dependency.
