@@ -4,6 +4,7 @@
 #include "app/Data.h"
 #include "app/SourceLogin.h"
 #include "fixtures/KelvoIni.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "platform/IniFile.h"
@@ -13,19 +14,17 @@ namespace {
 
 class DataModule : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
-    }
     void Settings(const QByteArray& text) { dir.WriteFile("TransferSettings.ini", text); }
+    // The data module, made with the test's answerer answering what it asks.
+    TD& Start() { return start.Start(false, TStartAnswers::Test); }
 
     TTempProgramDir dir;
+    TProgramStart start;
 };
 
 TEST_F(DataModule, NoSettingsFileStartsInScriptingModeWithOnlyTheSourceOpen) {
     dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
-    TScriptedAnswerer answers; // nothing may be asked: no login prompt, no date format
-    TD d;
+    TD& d = start.Start(false); // nothing may be asked: no login prompt, no date format
     EXPECT_TRUE(d.Scripting);
     EXPECT_TRUE(d.DBS.Connected());
     EXPECT_FALSE(d.DBD.Connected());
@@ -43,7 +42,7 @@ TEST_F(DataModule, OnlyAnExactUpperCaseYMeansScripting) {
         Settings("[GENERAL]\r\nSCRIPTING=" + value + "\r\n");
         TScriptedAnswerer answers;
         answers.AnswerLogin(std::pair<QString, QString>("dest", "pw"));
-        TD d;
+        TD& d = Start();
         EXPECT_FALSE(d.Scripting) << value.constData();
         EXPECT_TRUE(d.DBD.Connected()) << value.constData();
         EXPECT_TRUE(d.DBS.Connected()) << value.constData();
@@ -51,16 +50,13 @@ TEST_F(DataModule, OnlyAnExactUpperCaseYMeansScripting) {
         EXPECT_EQ(answers.Asked()[0].text, "DnsDest");
     }
     Settings("[general]\r\nscripting=Y\r\n");
-    TScriptedAnswerer answers;
-    TD d;
-    EXPECT_TRUE(d.Scripting);
+    EXPECT_TRUE(start.Start(false).Scripting);
 }
 
 TEST_F(DataModule, DateFormatRunsOnlyInDirectModeWithTheDestinationConnected) {
     Settings("[GENERAL]\r\nSCRIPTING=Y\r\nMSSQL_DATEFORMAT=dmy\r\n");
     {
-        TScriptedAnswerer answers;
-        TD d;
+        TD& d = start.Start(false);
         EXPECT_TRUE(d.Qr.SQL.isEmpty());
         EXPECT_FALSE(d.DBD.Connected());
     }
@@ -69,7 +65,7 @@ TEST_F(DataModule, DateFormatRunsOnlyInDirectModeWithTheDestinationConnected) {
     Settings("[GENERAL]\r\nSCRIPTING=N\r\nMSSQL_DATEFORMAT=dmy\r\n");
     TScriptedAnswerer answers;
     answers.AnswerLogin(std::pair<QString, QString>("", "")).AnswerPlain();
-    TD d;
+    TD& d = Start();
     EXPECT_EQ(d.Qr.SQL, QStringList({"set dateformat dmy"}));
     EXPECT_TRUE(d.DBS.Connected());
     EXPECT_TRUE(d.DBD.Connected());
@@ -83,7 +79,7 @@ TEST_F(DataModule, FailedDestinationAsksWhetherToEndAndLeavesTheSourceClosed) {
     for (int answer : {mrNo, mrYes}) {
         TScriptedAnswerer answers;
         answers.AnswerLogin(std::nullopt).AnswerPlain().AnswerMessage(answer);
-        TD d;
+        TD& d = Start();
         EXPECT_FALSE(d.DBD.Connected());
         EXPECT_FALSE(d.DBS.Connected());
         EXPECT_EQ(d.TerminateRequested, answer == mrYes);
@@ -100,7 +96,7 @@ TEST_F(DataModule, FailedSourceShowsTheEngineTextThenAsks) {
     QDir().mkpath(TestEnv::SqliteFile("XQ"));
     TScriptedAnswerer answers;
     answers.AnswerPlain().AnswerMessage(mrNo);
-    TD d;
+    TD& d = Start();
     QDir(TestEnv::SqliteFile("XQ")).removeRecursively();
     EXPECT_FALSE(d.DBS.Connected());
     EXPECT_TRUE(d.Scripting);
@@ -130,7 +126,7 @@ TEST_F(DataModule, AMissingDataSourceIsNamedWithTheFilesSearched) {
         if (QString(c.scripting) == "N")
             answers.AnswerLogin(std::pair<QString, QString>("", ""));
         answers.AnswerPlain().AnswerMessage(mrYes);
-        TD d;
+        TD& d = Start();
         qputenv("ODBCINI", odbcIni);
         EXPECT_TRUE(d.TerminateRequested);
         const QStringList asked = answers.AskedTexts();
@@ -151,15 +147,13 @@ TEST_F(DataModule, AMissingDataSourceIsNamedWithTheFilesSearched) {
 TEST_F(DataModule, SourceLoginIsStoredAndOpensTheSource) {
     dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
     QDir().mkpath(TestEnv::SqliteFile("XQ")); // the source cannot open at the start
-    TScriptedAnswerer start;
-    start.AnswerPlain().AnswerMessage(mrNo);
-    TD d;
-    D = &d;
+    TScriptedAnswerer starting;
+    starting.AnswerPlain().AnswerMessage(mrNo);
+    TD& d = Start();
     QDir(TestEnv::SqliteFile("XQ")).removeRecursively();
     TScriptedAnswerer answers;
     answers.AnswerLogin(std::pair<QString, QString>("novi", "geslo")).AnswerPlain();
     AskSourceLogin();
-    D = nullptr;
     ASSERT_EQ(answers.Asked().size(), 2u);
     EXPECT_EQ(answers.Asked()[0].text, "XQ");
     EXPECT_TRUE(answers.Asked()[1].text.endsWith("is now connected."))
@@ -172,8 +166,7 @@ TEST_F(DataModule, SourceLoginIsStoredAndOpensTheSource) {
 }
 
 TEST_F(DataModule, SettingsOperationsReadAndWriteThroughIniRules) {
-    TScriptedAnswerer answers;
-    TD d;
+    TD& d = start.Start(false);
     const QString file = d.FlowsIni;
     QStringList list{"stale"};
     EXPECT_TRUE(d.IniReadSectionValues(file, "NAME", list));

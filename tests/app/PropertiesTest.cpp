@@ -1,15 +1,14 @@
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/Data.h"
 #include "app/ui/Properties.h"
 #include "fixtures/DialogDriver.h"
 #include "fixtures/KelvoIni.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 
@@ -18,36 +17,27 @@ namespace {
 class Properties : public ::testing::Test {
 protected:
     void Start(const QByteArray& settings) {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
         dir.WriteFile("KELVO.INI", KelvoIniText("PRODDB", "operater", "skrivno"));
         dir.WriteFile("TransferSettings.ini", settings);
-        data = std::make_unique<TD>();
-        D = data.get();
-    }
-    void TearDown() override {
-        D = nullptr;
-        data.reset();
+        start.Start(false);
     }
     // Opens the dialog, shows what it offers, types text (when given) and presses key.
     bool Edit(std::optional<QString> text, Qt::Key key, QString* offered = nullptr, int batchRows = 0) {
-        WhenModal([&](QWidget* window) {
-            auto* dialog = qobject_cast<TFProperties*>(window);
-            ASSERT_NE(dialog, nullptr);
+        WhenShown<TFProperties>([&](TFProperties& dialog) {
             if (offered)
-                *offered = dialog->DateFormat->text();
+                *offered = dialog.DateFormat->text();
             if (text)
-                dialog->DateFormat->setText(*text);
+                dialog.DateFormat->setText(*text);
             if (batchRows)
-                dialog->BatchRows->setValue(batchRows);
-            PressKey(dialog, key);
+                dialog.BatchRows->setValue(batchRows);
+            PressKey(&dialog, key);
         });
         return (new TFProperties())->EditProperties();
     }
     QByteArray Settings() const { return dir.ReadFile("TransferSettings.ini"); }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
+    TProgramStart start;
 };
 
 TEST_F(Properties, OkStoresTheFormatAndRunsItOnTheDestinationCancelTouchesNothing) {

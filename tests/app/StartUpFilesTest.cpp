@@ -117,7 +117,7 @@ protected:
             inserts += QString("insert into TA values (%1);").arg(id);
         ExecOn("XQ", inserts);
         ExecOn("DnsDest", "create table TA_D (ID integer check (ID <> 5))");
-        start.Start(true, true);
+        start.Start(true, TStartAnswers::Login);
         main->Filter->setText("X");
     }
     TTempProgramDir dir;

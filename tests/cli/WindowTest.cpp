@@ -74,9 +74,9 @@ TEST(MainWindow, HasAnIconAnAboutBoxAndMnemonicsThatLeaveTheCaptions) {
     EXPECT_FALSE(topLevel.contains(QString()));
 
     QString about;
-    WhenModal([&](QWidget* box) {
-        about = qobject_cast<QMessageBox*>(box)->text();
-        qobject_cast<QMessageBox*>(box)->accept();
+    WhenShown<QMessageBox>([&](QMessageBox& box) {
+        about = box.text();
+        box.accept();
     });
     main.findChild<QAction*>("About1")->trigger();
     EXPECT_TRUE(about.contains("Version " + KelvoVersion())) << about.toStdString();

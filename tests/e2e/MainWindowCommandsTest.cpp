@@ -35,10 +35,7 @@ protected:
         Restart();
     }
     // Starts the program again on the same files.
-    void Restart() {
-        start.Stop();
-        start.Start(true);
-    }
+    void Restart() { start.Start(true); }
     QAction* Command(const char* name) { return main->findChild<QAction*>(name); }
     QStringList Keys(const QString& section) {
         QStringList lines;
@@ -59,12 +56,10 @@ TEST_F(MainWindowCommands, RenamingATranslationMovesItsIndexKeyAndKeepsBothFiles
     TScriptedAnswerer answers;
     Command("Translations1")->trigger(); // nothing selected: nothing opens
     main->TransList->SelectLine("A");
-    WhenModal([](QWidget* w) {
-        auto* editor = qobject_cast<TFTranslation*>(w);
-        ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(editor->ETranslationName->text(), "A");
-        editor->ETranslationName->setText("B");
-        QTest::mouseClick(editor->Button3, Qt::LeftButton);
+    WhenShown<TFTranslation>([](TFTranslation& editor) {
+        EXPECT_EQ(editor.ETranslationName->text(), "A");
+        editor.ETranslationName->setText("B");
+        QTest::mouseClick(editor.Button3, Qt::LeftButton);
     });
     Command("Translations1")->trigger(); // the filter is not needed
     EXPECT_EQ(main->TransList->Lines(), QStringList({"B", "zeta"}));
@@ -83,12 +78,10 @@ TEST_F(MainWindowCommands, RenamingAFlowKeepsTheOldOneInTheIndexSoBothReturnAtTh
 
     main->Filter->setText("1");
     auto finishAs = [](const QString& name) {
-        WhenModal([name](QWidget* w) {
-            auto* wizard = qobject_cast<TFFlow*>(w);
-            ASSERT_NE(wizard, nullptr);
-            EXPECT_EQ(wizard->EFlowname->text(), "A");
-            wizard->EFlowname->setText(name);
-            for (QPushButton* button : {wizard->Button1, wizard->Button4, wizard->Button7})
+        WhenShown<TFFlow>([name](TFFlow& wizard) {
+            EXPECT_EQ(wizard.EFlowname->text(), "A");
+            wizard.EFlowname->setText(name);
+            for (QPushButton* button : {wizard.Button1, wizard.Button4, wizard.Button7})
                 QTest::mouseClick(button, Qt::LeftButton);
         });
     };
@@ -113,24 +106,20 @@ TEST_F(MainWindowCommands, RenamingAFlowKeepsTheOldOneInTheIndexSoBothReturnAtTh
 
 TEST_F(MainWindowCommands, NewFlowAndNewTranslationNeedNoFilterAndTakeTheirSortedPlace) {
     TScriptedAnswerer answers;
-    WhenModal([](QWidget* w) {
-        auto* wizard = qobject_cast<TFFlow*>(w);
-        ASSERT_NE(wizard, nullptr);
-        QTest::keyClicks(wizard->EFlowname, "a2");
-        QTest::mouseClick(wizard->Button1, Qt::LeftButton); // the source is empty: its error keeps page 1
-        wizard->done(QDialog::Rejected);
+    WhenShown<TFFlow>([](TFFlow& wizard) {
+        QTest::keyClicks(wizard.EFlowname, "a2");
+        QTest::mouseClick(wizard.Button1, Qt::LeftButton); // the source is empty: its error keeps page 1
+        wizard.done(QDialog::Rejected);
     });
     answers.AnswerPlain();
     Command("Newdataflow1")->trigger();
     EXPECT_EQ(main->FlowList->Lines(), QStringList{"A"});
 
-    WhenModal([](QWidget* w) {
-        auto* editor = qobject_cast<TFTranslation*>(w);
-        ASSERT_NE(editor, nullptr);
-        QTest::keyClicks(editor->ETranslationName, "mid");
-        for (QLineEdit* field : {editor->ESTable, editor->ESFIeldname, editor->ETTable, editor->ETFieldName})
+    WhenShown<TFTranslation>([](TFTranslation& editor) {
+        QTest::keyClicks(editor.ETranslationName, "mid");
+        for (QLineEdit* field : {editor.ESTable, editor.ESFIeldname, editor.ETTable, editor.ETFieldName})
             field->setText("X");
-        QTest::mouseClick(editor->Button3, Qt::LeftButton);
+        QTest::mouseClick(editor.Button3, Qt::LeftButton);
     });
     Command("Newtranslation1")->trigger();
     EXPECT_EQ(main->TransList->Lines(), QStringList({"A", "MID", "zeta"}));

@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
@@ -10,7 +9,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
@@ -19,6 +17,7 @@
 #include "app/ui/Main.h"
 #include "fixtures/DialogDriver.h"
 #include "fixtures/Printers.h"
+#include "fixtures/ProgramStart.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "fixtures/WorkedFlow.h"
@@ -34,46 +33,18 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 
 namespace {
 
-// Operates the wizard once its modal run has begun; a wizard the steps leave open fails the test and
-// is closed, so no test waits on a person.
-void WhenShown(TFFlow* wizard, std::function<void(TFFlow&)> steps) {
-    QPointer<TFFlow> guard(wizard);
-    QTimer::singleShot(0, wizard, [guard, steps] {
-        ASSERT_TRUE(guard->isVisible());
-        steps(*guard);
-        if (guard && guard->isVisible()) {
-            ADD_FAILURE() << "the wizard stayed open";
-            guard->done(QDialog::Rejected);
-        }
-    });
-}
-
 // A program directory, the data module on the SQLite test sources and a main window listing flows.
 class FlowWizard : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestEnv::ResetSqlite("XQ");
-        TestEnv::ResetSqlite("DnsDest");
-        {
-            TScriptedAnswerer nothingAsked;
-            data = std::make_unique<TD>();
-        }
-        D = data.get();
+        start.Start(true);
         D->ContractFilter = "1=1";
-        main = std::make_unique<TFMain>();
-        FMain = main.get();
         FMain->FlowList->SetLines({"REGIONS", "ORDERS", "CUSTOMERS"});
         ExecOn("XQ", "create table CUST (ID integer, NAME varchar(40), KIND varchar(10))");
         ExecOn("DnsDest", "create table CLIENT (CLIENT_ID integer, CLIENT_NAME varchar(40), "
                           "CLIENT_KIND varchar(10), REGION varchar(10))");
     }
-    void TearDown() override {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        FMain = nullptr;
-        main.reset();
-        D = nullptr;
-        data.reset();
-    }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     // The destination opened, statements go to it instead of a script file.
     void DirectMode() {
         D->Scripting = false;
@@ -84,7 +55,7 @@ protected:
     bool Run(bool edit, QString& name, std::function<void(TFFlow&)> steps) {
         auto* wizard = new TFFlow(FMain->FlowWizardHost());
         QPointer<TFFlow> guard(wizard);
-        WhenShown(wizard, std::move(steps));
+        WhenShown<TFFlow>(std::move(steps));
         const bool saved = edit ? wizard->OpenForEdit(name) : wizard->OpenForNew(name);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(guard.isNull()) << "the wizard releases itself";
@@ -93,8 +64,7 @@ protected:
     QByteArray FlowFileBytes(const QString& name) const { return dir.ReadFile("Files/" + name + ".INI"); }
 
     TTempProgramDir dir;
-    std::unique_ptr<TD> data;
-    std::unique_ptr<TFMain> main;
+    TProgramStart start;
 };
 
 // The operator builds the worked example: a statement source, four kinds of mapping, one dependency.
@@ -434,18 +404,14 @@ TEST_F(FlowWizard, NewTransAddsTheSavedTranslationToTheMainWindow) {
     TScriptedAnswerer nothingAsked;
     // Operates the translation editor that "New trans" opens.
     auto editNew = [](bool save) {
-        QTimer::singleShot(0, qApp, [save] {
-            auto* editor = qobject_cast<TFTranslation*>(QApplication::activeModalWidget());
-            ASSERT_NE(editor, nullptr) << "the translation editor is open";
-            EXPECT_TRUE(editor->ETranslationName->text().isEmpty()) << "a new translation";
-            Type(editor->ETranslationName, "kinds");
-            Type(editor->ESTable, "CUST");
-            Type(editor->ESFIeldname, "KIND");
-            Type(editor->ETTable, "CLIENT");
-            Type(editor->ETFieldName, "CLIENT_KIND");
-            Click(save ? editor->Button3 : editor->Button4);
-            if (editor->isVisible())
-                editor->done(QDialog::Rejected);
+        WhenShown<TFTranslation>([save](TFTranslation& editor) {
+            EXPECT_TRUE(editor.ETranslationName->text().isEmpty()) << "a new translation";
+            Type(editor.ETranslationName, "kinds");
+            Type(editor.ESTable, "CUST");
+            Type(editor.ESFIeldname, "KIND");
+            Type(editor.ETTable, "CLIENT");
+            Type(editor.ETFieldName, "CLIENT_KIND");
+            Click(save ? editor.Button3 : editor.Button4);
         });
     };
     QString name;

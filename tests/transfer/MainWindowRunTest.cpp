@@ -34,7 +34,7 @@ protected:
             inserts += QString("insert into TA values (%1);").arg(id);
         ExecOn("XQ", inserts);
         ExecOn("DnsDest", "create table TA_D (ID integer check (ID <> 5), KIND varchar(5))");
-        start.Start(true, true);
+        start.Start(true, TStartAnswers::Login);
     }
     // Calls action at each pass of the run's message processing, with the row the window shows.
     void DuringRun(std::function<void(int row)> action) {

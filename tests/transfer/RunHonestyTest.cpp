@@ -2,12 +2,12 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <sys/mount.h>
 
+#include "fixtures/Engines.h"
 #include "fixtures/ScriptedAnswerer.h"
 #include "fixtures/TestEnv.h"
 #include "flows/FlowFile.h"
@@ -124,36 +124,23 @@ TEST_F(RunHonesty, AFlowThatCannotCopyARecordRunsNoneOfItsScripts) {
 }
 
 // Removes the cause of the failures, replays FailedData.sql with the engine's own client and counts.
-void Replay(const QString& destDsn, const QString& file) {
-    QProcess client;
-    QByteArray input;
-    if (destDsn == "KelvoPg") {
+void Replay(TEngine engine, const QString& file) {
+    if (engine == TEngine::PostgreSQL)
         ExecOn(
-            destDsn,
+            Engines::Dsn(engine),
             "alter table D drop constraint D_ID_CHECK; alter table D alter column AMOUNT type varchar(20)");
-        input = "set search_path to k" + QByteArray::number(QCoreApplication::applicationPid()) + ";\n";
-        client.start("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
-                              qEnvironmentVariable("KELVO_PG_PORT"), "-U",
-                              qEnvironmentVariable("KELVO_PG_USER", "kelvo"), "-d",
-                              qEnvironmentVariable("KELVO_PG_DB", "kelvo_test"), "-f", "-"});
-    } else {
-        ExecOn(destDsn, "create table D2 (ID integer, NAME varchar(10), AMOUNT varchar(20)); insert into D2 "
-                        "select * from D;"
-                        "drop table D; alter table D2 rename to D");
-        client.start("sqlite3", {"-bail", TestEnv::SqliteFile(destDsn)});
-    }
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    client.write(input + f.readAll());
-    client.closeWriteChannel();
-    ASSERT_TRUE(client.waitForFinished(30000));
-    EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+    else
+        ExecOn(Engines::Dsn(engine),
+               "create table D2 (ID integer, NAME varchar(10), AMOUNT varchar(20)); "
+               "insert into D2 select * from D; drop table D; alter table D2 rename to D");
+    Engines::RunClient(engine, file, {.stopAtFirstError = true});
 }
 
 TEST_F(RunHonesty, EveryRecordReadIsInTheDestinationOrInFailedDataAndReplays) {
-    for (const QString destDsn : {"KelvoLite2", "KelvoPg"}) {
+    for (const TEngine engine : {TEngine::SQLite, TEngine::PostgreSQL}) {
+        const QString destDsn = Engines::Dsn(engine);
         SCOPED_TRACE(destDsn.toStdString());
-        if (destDsn == "KelvoPg" && !TestEnv::PostgresConfigured())
+        if (engine == TEngine::PostgreSQL && !TestEnv::PostgresConfigured())
             continue;
         Connect(destDsn);
         QFile::remove(dir.FilePath("FailedData.sql"));
@@ -184,7 +171,7 @@ TEST_F(RunHonesty, EveryRecordReadIsInTheDestinationOrInFailedDataAndReplays) {
         EXPECT_EQ(lines.count(";"), flow.Failed);
         EXPECT_EQ(lines.count("Go"), 0);
         EXPECT_FALSE(result.Success());
-        Replay(destDsn, dir.FilePath("FailedData.sql"));
+        Replay(engine, dir.FilePath("FailedData.sql"));
         EXPECT_EQ(QueryRows("DBDest", "select count(*) from D"), QStringList{"12"});
     }
 }

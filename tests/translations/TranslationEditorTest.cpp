@@ -38,11 +38,7 @@ protected:
     bool Edit(QString& name, std::function<void(TFTranslation&)> act) {
         auto* editor = new TFTranslation();
         QPointer<TFTranslation> guard(editor);
-        WhenModal([act](QWidget* w) {
-            auto* window = qobject_cast<TFTranslation*>(w);
-            ASSERT_NE(window, nullptr);
-            act(*window);
-        });
+        WhenShown<TFTranslation>(std::move(act));
         bool saved = false;
         try {
             saved = editor->EditTranslation(name);
