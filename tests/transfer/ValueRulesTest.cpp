@@ -229,6 +229,48 @@ TEST(ValueRules, EachDialectQuotesChecksAndWritesBytesItsOwnWay) {
     }
 }
 
+// A value too large for the statement's text is written, a part at a time, as the literal a short value
+// of its kind gets: the short literal's body, repeated. An emoji lies across many part boundaries.
+TEST(ValueRules, ALargeValueIsWrittenAsTheLiteralAShortOneGets) {
+    const TColumnDesc memo{"T", TFieldType::ftMemo, 0, true}, blob{"X", TFieldType::ftBlob, 0};
+    const struct {
+        TColumnDesc dest;
+        QString unit; // a text's, or
+        QByteArray bytes;
+        TDialect dialect;
+    } cases[] = {
+        {memo, "a'b\u00e8\U0001F600", {}, {TEngineKind::SQLite, TBackslashes::Literal}},
+        {memo, "a'\\\U0001F600", {}, {TEngineKind::MariaDB, TBackslashes::Escape}},
+        {memo, "a'\\\U0001F600", {}, {TEngineKind::MariaDB, TBackslashes::Literal}},
+        {memo, "a'\\\U0001F600", {}, {TEngineKind::PostgreSQL, TBackslashes::Unknown}},
+        {memo, "a'b", {}, {TEngineKind::PostgreSQL, TBackslashes::Literal}},
+        {blob, {}, QByteArray("\x00\xff'", 3), {TEngineKind::PostgreSQL, TBackslashes::Literal}},
+        {blob, {}, QByteArray("\x00\xff'", 3), {TEngineKind::SqlServer, TBackslashes::Literal}},
+        {blob, {}, QByteArray("\x00\xff'", 3), {TEngineKind::MariaDB, TBackslashes::Escape}},
+    };
+    for (const auto& c : cases) {
+        const bool binary = c.dest.Type == TFieldType::ftBlob;
+        const QByteArray& unitBytes = c.bytes;
+        const int times = int(LargeValueSize / (binary ? unitBytes.size() : c.unit.size())) + 1;
+        const TStatementValue small =
+            binary ? EnterBytes(c.dest, unitBytes, c.dialect) : EnterValue(c.dest, c.unit, c.dialect);
+        const TStatementValue large = binary ? EnterBytes(c.dest, unitBytes.repeated(times), c.dialect)
+                                             : EnterValue(c.dest, c.unit.repeated(times), c.dialect);
+        ASSERT_TRUE(!small.Large && large.Large) << c.unit.toStdString();
+        const QString shortLiteral = small.Kind == 1 ? "'" + small.Text + "'" : small.Text;
+        const QString& prefix = large.Large->Prefix;
+        const QString& suffix = large.Large->Suffix;
+        ASSERT_TRUE(shortLiteral.startsWith(prefix) && shortLiteral.endsWith(suffix))
+            << shortLiteral.toStdString();
+        const QString body =
+            shortLiteral.mid(prefix.size(), shortLiteral.size() - prefix.size() - suffix.size());
+        const QStringList lines = ExpandedLines({"values ", "(1, ?, 2)"}, {{1, 4, large.Large}});
+        EXPECT_EQ(lines[0], "values ");
+        EXPECT_TRUE(lines[1] == "(1, " + prefix + body.repeated(times) + suffix + ", 2)")
+            << shortLiteral.toStdString();
+    }
+}
+
 TEST(ValueRules, CutsCountCharactersAndDatesAreIso) {
     const QString emoji = QString::fromUcs4(U"\U0001F600");
     EXPECT_EQ(CutToSize({"T", TFieldType::ftString, 3}, "ab" + emoji + "c"), "ab" + emoji);
