@@ -82,6 +82,9 @@ void Exec(const QString& dsn, const QStringList& statements) {
         db->ExecDirect(s);
 }
 
+// Rows SQLite -> SQLite row by row copies: at one synced transaction a row, more only cost time.
+constexpr int SqliteSingleRows = 2000;
+
 struct TRunTimes {
     double seconds = 0;
     // Seconds taken by the first and by the last tenth of the rows, to show that a row's cost does
@@ -226,6 +229,13 @@ int RunChild(int argc, char** argv) {
                 std::fprintf(stderr, "%s: %lld of %d MB arrived\n", qPrintable(kind), q.Fields(0).AsInteger(),
                              rows);
         }
+    } else if (kind == "h" || kind == "i") {
+        // SQLite -> SQLite: row by row each INSERT is a synced transaction, so h copies only its first
+        // SqliteSingleRows rows; i the whole table with 1000 rows an INSERT.
+        auto source = Connect("BenchLite", "DBSource");
+        auto dest = Connect("BenchLite2", "DBDest");
+        dest->ExecDirect("delete from BENCH_D");
+        t = kind == "h" ? RunFlow("BENCHL", false, SqliteSingleRows) : RunFlow("BENCH", false, rows, 1000);
     } else {
         const bool pgSource = kind == "c";
         // d and e: b and a with batches of a thousand rows.
@@ -335,6 +345,7 @@ void CreateTables(int rows) {
                   "date('2020-01-01', '+' || (x % 1000) || ' days'), 'K' || (x % 3) from c")
               .arg(rows)});
     Exec("BenchMaria", {"drop table if exists BENCH_D", destDdl});
+    Exec("BenchLite2", {"drop table if exists BENCH_D", destDdl});
     Exec("BenchPg", {"drop table if exists BENCH", "drop table if exists BENCH_D", sourceDdl, destDdl,
                      QString("insert into BENCH select x, 'Partner ' || x || ' d.o.o.', x * 1.25, "
                              "date '2020-01-01' + (x % 1000), 'K' || (x % 3) from generate_series(1, %1) x")
@@ -402,6 +413,7 @@ int main(int argc, char** argv) {
     const QString odbcIni =
         QString(
             "[BenchLite]\nDriver=SQLite3\nDatabase=%1/bench.db\nTimeout=5000\n\n"
+            "[BenchLite2]\nDriver=SQLite3\nDatabase=%1/bench-dest.db\nTimeout=5000\n\n"
             "[BenchPg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
             "Username=%4\nBoolsAsChar=0\nConnSettings=set search_path to %5\n\n"
             "[BenchMaria]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=%6\nDatabase=%5\nUser=%7\n\n"
@@ -433,6 +445,12 @@ int main(int argc, char** argv) {
         "REGION=CONST(REG)\r\n[TRANS]\r\nKIND=KINDS\r\n";
     Write(dir + "/Files/BENCH.INI", "[DATA]\r\nNAME=BENCH" + flowBody);
     Write(dir + "/Files/BENCHPG.INI", "[DATA]\r\nNAME=BENCHPG" + flowBody);
+    Write(dir + "/Files/BENCHL.INI",
+          "[DATA]\r\nNAME=BENCHL" + QByteArray(flowBody)
+                                        .replace("SQL=N", "SQL=Y")
+                                        .replace("NAME=BENCH\r\n[TARGET]",
+                                                 "NAME=select * from BENCH where ID <= " +
+                                                     QByteArray::number(SqliteSingleRows) + "\r\n[TARGET]"));
     for (const char* big : {"BIGT", "BIGB"})
         Write(dir + "/Files/" + big + ".INI",
               QByteArray("[DATA]\r\nNAME=") + big + "\r\nSQL=N\r\n[SOURCE]\r\nNAME=" + big +
@@ -461,7 +479,7 @@ int main(int argc, char** argv) {
         // figure is the median of the repeats (ratios the median of those of runs made side by side).
         const int repeats = Repeats(rows);
         std::vector<TRunTimes> scriptedRuns, directRuns, pgRuns, batchedDirect, batchedScripted, mariaRuns,
-            mariaBatched;
+            mariaBatched, liteRuns, liteBatched;
         std::vector<double> bares, dumps, directRatios, dumpRatios, replays, batchedReplays, pgloaders;
         double peakA = 0, peakB = 0, peakC = 0;
         for (int r = 0; r < repeats; ++r) {
@@ -473,6 +491,8 @@ int main(int argc, char** argv) {
             batchedScripted.push_back(RunCase(selfPath, "e", rows, dir));
             mariaRuns.push_back(RunCase(selfPath, "f", rows, dir));
             mariaBatched.push_back(RunCase(selfPath, "g", rows, dir));
+            liteRuns.push_back(RunCase(selfPath, "h", rows, dir));
+            liteBatched.push_back(RunCase(selfPath, "i", rows, dir));
             replays.push_back(ReplayWithPsql(dir + "/export-a.sql", dir));
             batchedReplays.push_back(ReplayWithPsql(dir + "/export-e.sql", dir));
             double dump = 0;
@@ -522,6 +542,11 @@ int main(int argc, char** argv) {
         std::printf(
             "(f) SQLite -> MariaDB, direct mode:        %9.0f rows/s; 1000 rows an INSERT: %.0f (%.1f x)\n",
             rows / mariaRun, rows / mariaBatch, mariaRun / mariaBatch);
+        const double liteRate = SqliteSingleRows / MedianRun(liteRuns).seconds,
+                     liteBatchRate = rows / MedianRun(liteBatched).seconds;
+        std::printf("(g) SQLite -> SQLite, direct mode:         %9.0f rows/s (first %d rows); 1000 rows an "
+                    "INSERT: %.0f (%.0f x)\n",
+                    liteRate, SqliteSingleRows, liteBatchRate, liteBatchRate / liteRate);
         std::printf(
             "    pgloader, the same table into PostgreSQL: %7.0f rows/s (whole process; (d) is %.2f x)\n",
             rows / Median(pgloaders), Median(pgloaders) / batchedRun);
