@@ -553,7 +553,11 @@ int main(int argc, char** argv) {
         std::printf("    psql replaying the export of (a), (e): %9.0f / %.0f rows/s (%.1f x)\n",
                     rows / Median(replays), rows / Median(batchedReplays),
                     Median(replays) / Median(batchedReplays));
-        std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f\n", rows, peakA, peakB, peakC);
+        double peakD = 0;
+        for (const TRunTimes& t : batchedDirect)
+            peakD = std::max(peakD, t.peakMiB);
+        std::printf("peak RSS MiB at %d rows: (a) %.1f, (b) %.1f, (c) %.1f, (d) %.1f\n", rows, peakA, peakB,
+                    peakC, peakD);
         std::fflush(stdout);
     }
     if (maxRows > 0) {

@@ -14,6 +14,7 @@ QStringList BatchStatement(const std::vector<QStringList>& rows, size_t from, si
     if (to - from == 1)
         return rows[from];
     QStringList lines = rows[from].mid(0, 3);
+    lines.reserve(qsizetype(to - from) + 3);
     for (size_t i = from; i < to; ++i) {
         QString line = rows[i].value(3);
         if (i + 1 < to) {

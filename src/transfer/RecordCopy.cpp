@@ -242,7 +242,7 @@ TRowResult TRecordCopy::CopyRow() {
     // Translation files, the statement logs and the export file are checked once for the row.
     const TPathCheckMoment oneMoment;
     TRowResult result = TRowResult::Copied;
-    q_.QT.SQL.clear();
+    q_.QT.SQL = QStringList(); // not clear(): that allocates anew while a batch shares the old lines
     bool queued = false;
     try {
         q_.QT.ClearFieldValues();
