@@ -200,6 +200,8 @@ void TDatabase::Connect(const QString& userName, const QString& password) {
     // cost.
     if (!sockets_.empty())
         thread_ = std::move(thread);
+    else
+        startThread_ = std::move(thread);
     cursorOnRequest_ = psql;
     narrowText_ = !wide;
     dbmsName_ = dbms;
@@ -282,6 +284,7 @@ void TDatabase::Close() {
     dbc_ = nullptr;
     started_ = startedDone_ = false;
     thread_.reset();
+    startThread_.reset();
     dbmsName_.clear();
     lost_ = false;
     sockets_.clear();
@@ -304,7 +307,8 @@ void TDatabase::Start(void* stmt, std::function<short()> call) {
         throw EDatabaseError("A statement was started on a connection that still runs another.");
     started_ = true;
     startedStmt_ = stmt;
-    if (!thread_) {
+    const std::shared_ptr<TConnectionThread>& thread = thread_ ? thread_ : startThread_;
+    if (!thread) {
         startedWait_ = TWaitResult();
         startedWait_.Rc = call();
         startedDone_ = true;
@@ -312,13 +316,13 @@ void TDatabase::Start(void* stmt, std::function<short()> call) {
     }
     startedDone_ = false;
     startedCall_ = std::move(call);
-    thread_->Post(startedCall_);
+    thread->Post(startedCall_);
 }
 
 void TDatabase::SettleStarted() {
     if (!started_ || startedDone_)
         return;
-    const std::shared_ptr<TConnectionThread> thread = thread_;
+    const std::shared_ptr<TConnectionThread> thread = thread_ ? thread_ : startThread_;
     startedWait_ = AwaitServer(*thread, startedStmt_, sockets_); // raises before waiting, if at all
     startedDone_ = true;
     startedCall_ = nullptr;

@@ -140,6 +140,8 @@ private:
     // Null for a connection without sockets (a file engine): its calls stay on the caller's thread.
     // Shared with a wait in progress, which may outlast a close made from the window's pump.
     std::shared_ptr<TConnectionThread> thread_;
+    // A file engine's thread for started statements only, so the caller composes the next meanwhile.
+    std::shared_ptr<TConnectionThread> startThread_;
     QString dbmsName_;
     std::function<short()> startedCall_;
     void* startedStmt_ = nullptr;
