@@ -304,13 +304,14 @@ void SetWriteFaultForTests(const QString& fileName, qint64 bytesBeforeFailure) {
 
 namespace {
 
-bool WriteAllOrCut(int fd, const QByteArray& bytes, const QString& path) {
+// Writes bytes at the file's end, counting what reached it into written. False, errno set, when not all
+// did.
+bool WriteCounted(int fd, const QByteArray& bytes, const QString& path, qint64& written) {
     TWriteFault& fault = WriteFault();
     qint64 unlimited = -1;
     qint64& budget = !fault.fileName.isEmpty() && path.endsWith(fault.fileName) ? fault.budget : unlimited;
     const char* p = bytes.constData();
     qint64 left = bytes.size();
-    int error = 0;
     while (left > 0) {
         qint64 chunk = left;
         if (budget >= 0 && chunk > budget)
@@ -321,38 +322,55 @@ bool WriteAllOrCut(int fd, const QByteArray& bytes, const QString& path) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            error = errno;
-            break;
+            return false;
         }
         if (budget >= 0)
             budget -= n;
         p += n;
         left -= n;
+        written += n;
     }
-    if (left == 0)
-        return true;
-    // Half a statement glued to the next would load a fraction on replay: nothing of it stays. The
-    // file ends with what this call wrote (no other appender writes while the lock is held), so the
-    // cut is found from its size now rather than asked before every write.
-    const off_t written = off_t(bytes.size() - left);
-    struct stat st;
-    if (written > 0 && (::fstat(fd, &st) != 0 || ::ftruncate(fd, st.st_size - written) != 0) && error == 0)
-        error = errno;
-    errno = error;
-    return false;
+    return true;
 }
 
 } // namespace
 
-bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
+bool AppendPartsAllOrNothing(int fd, const std::function<bool(QByteArray&)>& nextPart, const QString& path) {
     // Held for the write and any cut back, so no other appender's lines land inside or are cut.
     if (!LockForAppend(fd))
         return false;
-    const bool written = WriteAllOrCut(fd, bytes, path);
-    const int error = errno;
+    qint64 written = 0;
+    QByteArray part;
+    bool whole = true;
+    while (whole && nextPart(part))
+        whole = WriteCounted(fd, part, path, written);
+    int error = errno;
+    if (!whole) {
+        // Half a statement glued to the next would load a fraction on replay: nothing of it stays. The
+        // file ends with what this call wrote (no other appender writes while the lock is held), so the
+        // cut is found from its size now rather than asked before every write.
+        struct stat st;
+        if (written > 0 && (::fstat(fd, &st) != 0 || ::ftruncate(fd, st.st_size - off_t(written)) != 0) &&
+            error == 0)
+            error = errno;
+    }
     (void)::flock(fd, LOCK_UN);
     errno = error;
-    return written;
+    return whole;
+}
+
+bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
+    bool given = false;
+    return AppendPartsAllOrNothing(
+        fd,
+        [&](QByteArray& part) {
+            if (given)
+                return false;
+            part = bytes;
+            given = true;
+            return true;
+        },
+        path);
 }
 
 QString TrimControl(const QString& text) {

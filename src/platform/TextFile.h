@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Text files: UTF-8 in everything the program writes. Files made by earlier Windows installations are
 // in code page 1250, so a file that is not valid UTF-8 is read as Windows-1250. Paths are resolved
@@ -49,6 +50,9 @@ void AppendTextLine(const QString& path, const QString& line);
 // logs, failed statements and export file goes through here.
 // path names the file for the test hook below.
 bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path);
+// The same for bytes that come a part at a time: nextPart puts the next into its argument and says
+// whether there was one.
+bool AppendPartsAllOrNothing(int fd, const std::function<bool(QByteArray&)>& nextPart, const QString& path);
 // The text of errno after a failed call.
 QString SystemErrorText(int error);
 // Test hook of a full disk: appends to files whose path ends with fileName fail with ENOSPC once this

@@ -57,29 +57,84 @@ qsizetype LiteralUtf8Size(const TLargeValue& value) {
     return size;
 }
 
+namespace {
+
+qsizetype Units(const TLargeValue& value) {
+    return value.Binary ? value.Bytes.size() : value.Text.size();
+}
+
+// The value's units (bytes or characters) from on, at most about count of them, encoded into out; the
+// units taken.
+qsizetype AppendRange(QByteArray& out, const TLargeValue& value, qsizetype from, qsizetype count) {
+    qsizetype n = std::min(count, Units(value) - from);
+    if (value.Binary) {
+        AppendHex(out, value.Bytes.constData() + from, n);
+        return n;
+    }
+    const QString& text = value.Text;
+    // A surrogate pair stays in one part: alone, either half would be lost in the conversion.
+    if (from + n < text.size() && n > 1 && text[from + n - 1].isHighSurrogate())
+        --n;
+    const QString part = text.mid(from, n);
+    if (value.Form == TLargeValue::TForm::TextHex) {
+        const QByteArray utf8 = part.toUtf8();
+        AppendHex(out, utf8.constData(), utf8.size());
+    } else {
+        AppendUtf8(out, EscapeLiteral(part, value.Backslashes));
+    }
+    return n;
+}
+
+} // namespace
+
 void AppendLiteralUtf8(QByteArray& out, const TLargeValue& value) {
     out.reserve(out.size() + LiteralUtf8Size(value));
     AppendUtf8(out, value.Prefix);
-    if (value.Binary) {
-        AppendHex(out, value.Bytes.constData(), value.Bytes.size());
-    } else {
-        const QString& text = value.Text;
-        for (qsizetype from = 0; from < text.size();) {
-            qsizetype n = std::min(Part, text.size() - from);
-            // A surrogate pair stays in one part: alone, either half would be lost in the conversion.
-            if (from + n < text.size() && text[from + n - 1].isHighSurrogate())
-                --n;
-            const QString part = text.mid(from, n);
-            if (value.Form == TLargeValue::TForm::TextHex) {
-                const QByteArray utf8 = part.toUtf8();
-                AppendHex(out, utf8.constData(), utf8.size());
-            } else {
-                AppendUtf8(out, EscapeLiteral(part, value.Backslashes));
-            }
-            from += n;
+    for (qsizetype from = 0; from < Units(value);)
+        from += AppendRange(out, value, from, Part);
+    AppendUtf8(out, value.Suffix);
+}
+
+TStatementParts::TStatementParts(const QStringList& lines, const TLargeSplices& splices,
+                                 const QByteArray& tail)
+    : tail_(tail) {
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        qsizetype from = 0;
+        for (const TLargeSplice& s : splices) {
+            if (s.Line != i)
+                continue;
+            segments_.push_back({QStringView(line).mid(from, s.At - from), nullptr});
+            segments_.push_back({QStringView(s.Value->Prefix), nullptr});
+            segments_.push_back({{}, s.Value.get()});
+            segments_.push_back({QStringView(s.Value->Suffix), nullptr});
+            from = s.At + 1;
+        }
+        segments_.push_back({QStringView(line).mid(from), nullptr});
+        segments_.push_back({u"\r\n", nullptr});
+    }
+}
+
+bool TStatementParts::Next(QByteArray& out) {
+    out.resize(0);
+    while (next_ < segments_.size() && out.size() < PartBytes) {
+        const TSegment& segment = segments_[next_];
+        if (!segment.Value) {
+            AppendUtf8(out, segment.Text);
+            ++next_;
+            continue;
+        }
+        at_ += AppendRange(out, *segment.Value, at_, PartBytes / 2);
+        if (at_ >= Units(*segment.Value)) {
+            at_ = 0;
+            ++next_;
         }
     }
-    AppendUtf8(out, value.Suffix);
+    if (next_ == segments_.size() && !tailDone_ && out.size() < PartBytes) {
+        out += tail_;
+        tailDone_ = true;
+    }
+    return !out.isEmpty();
 }
 
 void AppendLineUtf8(QByteArray& out, const QString& line, int index, const TLargeSplices& splices) {

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <memory>
 #include <vector>
 
@@ -47,6 +48,27 @@ void AppendLiteralUtf8(QByteArray& out, const TLargeValue& value);
 // The lines with each spliced "?" replaced by its value's literal: for the rare writer that needs the
 // statement as text (a failed row's record).
 QStringList ExpandedLines(const QStringList& lines, const TLargeSplices& splices);
+
+// A statement's lines, each ended by CR LF, then a tail, as UTF-8 a part of about PartBytes at a time:
+// a large value's literal is never made whole. The lines and splices must outlive it.
+class TStatementParts {
+public:
+    static constexpr qsizetype PartBytes = 1024 * 1024;
+    TStatementParts(const QStringList& lines, const TLargeSplices& splices, const QByteArray& tail);
+    // The next part into out; false when all was given.
+    bool Next(QByteArray& out);
+
+private:
+    struct TSegment {
+        QStringView Text;
+        const TLargeValue* Value; // set: this value's encoded units instead of Text
+    };
+    std::vector<TSegment> segments_;
+    QByteArray tail_;
+    size_t next_ = 0;
+    qsizetype at_ = 0; // units of the current value given
+    bool tailDone_ = false;
+};
 
 // A line as UTF-8 with its splices' literals, appended to out.
 void AppendLineUtf8(QByteArray& out, const QString& line, int index, const TLargeSplices& splices);

@@ -187,13 +187,13 @@ bool WriteAll(int fd, const QByteArray& data, off_t offset) {
 }
 
 // The lines as written, each ended by CR LF, into a buffer reused from statement to statement.
-QByteArray& Lines(const QStringList& lines, const TLargeSplices& splices) {
+QByteArray& Lines(const QStringList& lines) {
     static QByteArray data;
     if (data.capacity() > 4 * 1024 * 1024)
-        data = QByteArray(); // a large value's statement is not kept for the next one
+        data = QByteArray(); // a large statement's buffer is not kept for the next one
     data.resize(0);
     for (int i = 0; i < lines.size(); ++i) {
-        AppendLineUtf8(data, lines[i], i, splices);
+        AppendLineUtf8(data, lines[i], i, {});
         data += "\r\n";
     }
     return data;
@@ -212,6 +212,34 @@ void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
         throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
     }
     file.size = length;
+}
+
+// Replace for a statement holding large values, written a part at a time.
+void ReplaceParts(const QString& fileName, TStatementParts parts, TOpenFile& file) {
+    off_t length = 0;
+    QByteArray part;
+    bool written = true;
+    while (written && parts.Next(part)) {
+        written = WriteAll(file.fd, part, length);
+        length += off_t(part.size());
+    }
+    if (!written || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
+        const int error = errno;
+        (void)::ftruncate(file.fd, 0);
+        OpenFiles().Drop(file);
+        throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
+    }
+    file.size = length;
+}
+
+void AppendParts(const QString& fileName, TStatementParts parts, TOpenFile& file) {
+    if (!AppendPartsAllOrNothing(
+            file.fd, [&parts](QByteArray& part) { return parts.Next(part); }, fileName)) {
+        const int error = errno;
+        OpenFiles().Drop(file);
+        throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
+                              .arg(fileName, SystemError(error)));
+    }
 }
 
 void Append(const QString& fileName, const QByteArray& block, TOpenFile& file) {
@@ -283,14 +311,18 @@ void ForceLogDirectory(const QString& dir) {
 }
 
 void ReplaceFile(const QString& fileName, const QStringList& lines) {
-    Replace(fileName, Lines(lines, {}), OpenFiles().Acquire(fileName, false));
+    Replace(fileName, Lines(lines), OpenFiles().Acquire(fileName, false));
 }
 
 void AppendToFile(const QString& fileName, const QStringList& lines, const TLargeSplices& splices) {
     if (lines.isEmpty())
         return;
     const QString target = Unbindable(fileName) ? ProgramDir() + "Datoteka.txt" : fileName;
-    QByteArray& data = Lines(lines, splices);
+    if (!splices.empty()) {
+        AppendParts(target, TStatementParts(lines, splices, ";\r\n\r\n"), OpenFiles().Acquire(target, true));
+        return;
+    }
+    QByteArray& data = Lines(lines);
     data += ";\r\n\r\n";
     Append(target, data, OpenFiles().Acquire(target, true));
 }
@@ -301,7 +333,17 @@ void LogStatement(const QStringList& lines, bool toModifyLog, const TLargeSplice
     QString dir = GetLogDir();
     if (dir.isEmpty())
         ForceLogDirectory(dir); // raises: no directory to log into
-    QByteArray& data = Lines(lines, splices);
+    if (!splices.empty()) {
+        const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
+        ReplaceParts(query, TStatementParts(lines, splices, {}), LogFile(dir, query, false));
+        if (toModifyLog) {
+            dir = GetLogDir();
+            const QString& modify = LogPath(dir, "Modify.log", modifyDir, modifyPath);
+            AppendParts(modify, TStatementParts(lines, splices, ";\r\n\r\n"), LogFile(dir, modify, true));
+        }
+        return;
+    }
+    QByteArray& data = Lines(lines);
     const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
     Replace(query, data, LogFile(dir, query, false));
     if (toModifyLog) {
