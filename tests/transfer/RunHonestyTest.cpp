@@ -204,6 +204,22 @@ TEST_F(RunHonesty, AFullDiskKeepsOnlyWholeStatementsAndEndsTheRun) {
     EXPECT_EQ(FlowLines()[0],
               QString("A Ended by an error. Transfered: %1 Failed: 1").arg(result.Flows[0].Copied));
 
+    // A large value's literal is written a part at a time: a disk that fills in its middle keeps none of
+    // it, and the row is in FailedData.sql, whole.
+    ExecOn("KelvoLite", "create table L (ID integer, T text); create table LD (ID integer, T text);"
+                        "insert into L values (1, 'a'), (2, printf('%.*c', 3000000, 'x')), (3, 'c')");
+    dir.WriteFile("Files/A.INI", FlowText("ID=ID\r\nT=T\r\n", "LD", "L"));
+    QFile::remove(dir.FilePath("FailedData.sql"));
+    SetWriteFaultForTests("export-l.sql", 2000000);
+    answers.AnswerSave(dir.FilePath("export-l.sql"));
+    result = Run({"A"}, true, &error);
+    SetWriteFaultForTests(QString(), 0);
+    EXPECT_EQ(dir.ReadFile("export-l.sql").count("Insert into"), 1);
+    EXPECT_TRUE(dir.ReadFile("export-l.sql").endsWith("(1, 'a')\r\n;\r\n\r\n"));
+    EXPECT_EQ(result.Flows[0].Failed, 1);
+    EXPECT_TRUE(dir.ReadFile("FailedData.sql").contains("(2, '" + QByteArray(3000000, 'x') + "')"));
+    dir.WriteFile("Files/A.INI", FlowText("ID=ID\r\nNAME=NAME\r\nDAY=DAY\r\n"));
+
     // FailedData.sql cannot take the failed row: it keeps its whole entries, Transfer.log names the row.
     QFile::remove(dir.FilePath("FailedData.sql"));
     QFile::remove(dir.FilePath("Transfer.log"));
