@@ -87,6 +87,18 @@ QString PlainDecimalText(QStringView text) {
 }
 
 QString DecimalWithScale(const QString& plain, int maxScale) {
+    const qsizetype dot = plain.indexOf('.');
+    const qsizetype digits = dot < 0 ? 0 : plain.size() - dot - 1;
+    if (digits <= 4 && !plain.startsWith('-')) {
+        // The usual value: nothing to round, only zeros to add.
+        QString padded;
+        padded.reserve(plain.size() + 5);
+        padded += plain;
+        if (dot < 0)
+            padded += QLatin1Char('.');
+        padded.append(QString(4 - digits, QLatin1Char('0')));
+        return padded;
+    }
     const int scale = std::max(4, maxScale);
     const bool negative = plain.startsWith('-');
     const QString unsignedText = negative ? plain.mid(1) : plain;

@@ -303,6 +303,7 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
     LogScriptFailures(name, RunInitScripts(name, settings_.SourceDatabase, q_.Tbl, target));
     copy_.OpenFlowData(flow);
     lastTick_ = Now();
+    sincePump_.start();
 
     while (!q_.QS.Eof()) {
         if (skipRequested_) {
@@ -329,8 +330,11 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
         }
         if (counted && copy_.RowsRead % 100 == 0)
             Estimate();
-        if (!options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0)
+        if (copy_.Batching() ? sincePump_.hasExpired(10)
+                             : !options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0) {
             view_.Pump();
+            sincePump_.start();
+        }
         // In batches the labels move at each answer of the server and every 64 rows between: formatted
         // for every row they cost a tenth of the run.
         if (!copy_.Batching() || copy_.RowsRead % 64 == 0 || copy_.Copied != progress_.Copied)

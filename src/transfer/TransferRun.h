@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -88,6 +89,7 @@ private:
     double flowStart_ = 0;
     double estimateTime_ = 0;
     double lastTick_ = 0;
+    QElapsedTimer sincePump_; // batched flows let the window's messages wait this long at most
     double remaining_ = 0;
     bool estimated_ = false;
     int expected_ = 0;
