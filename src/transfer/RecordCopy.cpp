@@ -487,6 +487,11 @@ namespace {
 // setting of the engine.
 QString Quoted(const QString& text, const TDialect& dialect) {
     const TStatementValue value = QuotedValue(text, dialect);
+    if (value.Large) {
+        QByteArray literal;
+        AppendLiteralUtf8(literal, *value.Large);
+        return QString::fromUtf8(literal);
+    }
     return value.Kind == 1 ? "'" + value.Text + "'" : value.Text;
 }
 
