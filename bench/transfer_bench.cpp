@@ -17,8 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <spawn.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -182,6 +185,65 @@ double OwnPeakMiB() {
     return 0;
 }
 
+// One generated row of the bench's destination table, as text, column by column.
+QStringList BenchRowTexts(int id) {
+    return {QString::number(id), QString("Partner %1 d.o.o.").arg(id), QString::number(id * 1.25, 'f', 4),
+            "2020-01-01",        QString("K%1").arg(id % 3),           "SI-01"};
+}
+
+// Rows sent bare, 1 000 a statement, as the batches' multi-row VALUES or as ODBC parameter arrays (one
+// prepared statement, 1 000 sets of parameters an execution): which of the two a driver takes faster.
+double SendInsertForm(TDatabase& dest, bool arrays, int rows) {
+    constexpr int per = 1000;
+    QElapsedTimer timer;
+    timer.start();
+    if (!arrays) {
+        for (int first = 1; first <= rows; first += per) {
+            QStringList values;
+            for (int id = first; id < first + per && id <= rows; ++id) {
+                const QStringList t = BenchRowTexts(id);
+                values << QString("(%1, '%2', %3, '%4', '%5', '%6')").arg(t[0], t[1], t[2], t[3], t[4], t[5]);
+            }
+            dest.ExecDirect("insert into BENCH_D (ID, NAME, AMOUNT, CREATED, KIND, REGION) values " +
+                            values.join(", "));
+        }
+        return timer.nsecsElapsed() / 1e9;
+    }
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dest.Handle()), &h);
+    constexpr int width = 48;
+    std::vector<char> buffers(size_t(6 * per * width));
+    std::vector<SQLLEN> lengths(size_t(6 * per));
+    SQLSetStmtAttr(h, SQL_ATTR_PARAM_BIND_TYPE, SQL_PARAM_BIND_BY_COLUMN, 0);
+    SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(per)), 0);
+    SQLPrepare(
+        h,
+        (SQLCHAR*)"insert into BENCH_D (ID, NAME, AMOUNT, CREATED, KIND, REGION) values (?, ?, ?, ?, ?, ?)",
+        SQL_NTS);
+    for (int c = 0; c < 6; ++c)
+        SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, width - 1, 0,
+                         buffers.data() + size_t(c * per * width), width, lengths.data() + size_t(c * per));
+    for (int first = 1; first <= rows; first += per) {
+        const int n = std::min(per, rows - first + 1);
+        SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(n)), 0);
+        for (int r = 0; r < n; ++r) {
+            const QStringList t = BenchRowTexts(first + r);
+            for (int c = 0; c < 6; ++c) {
+                const QByteArray v = t[c].toUtf8();
+                std::memcpy(buffers.data() + size_t((c * per + r) * width), v.constData(), size_t(v.size()));
+                lengths[size_t(c * per + r)] = v.size();
+            }
+        }
+        const SQLRETURN rc = SQLExecute(h);
+        if (!SQL_SUCCEEDED(rc)) {
+            std::fprintf(stderr, "parameter arrays failed (%d)\n", int(rc));
+            std::exit(1);
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return timer.nsecsElapsed() / 1e9;
+}
+
 int RunChild(int argc, char** argv) {
     const QString kind = argv[2];
     const int rows = std::atoi(argv[3]);
@@ -231,6 +293,18 @@ int RunChild(int argc, char** argv) {
                 std::fprintf(stderr, "%s: %lld of %d MB arrived\n", qPrintable(kind), q.Fields(0).AsInteger(),
                              rows);
         }
+    } else if (kind.startsWith("form-")) {
+        // form-values|arrays-pg|maria
+        auto dest = Connect(kind.endsWith("maria") ? "BenchMaria" : "BenchPg", "DBDest");
+        dest->ExecDirect("truncate table BENCH_D");
+        t.seconds = SendInsertForm(*dest, kind.contains("arrays"), rows);
+        TQuery q;
+        q.DatabaseName = "DBDest";
+        q.SQL << "select count(*) from BENCH_D";
+        q.Open();
+        if (q.Fields(0).AsInteger() != rows)
+            std::fprintf(stderr, "%s: %lld of %d rows arrived\n", qPrintable(kind), q.Fields(0).AsInteger(),
+                         rows);
     } else if (kind == "h" || kind == "i") {
         // SQLite -> SQLite: row by row each INSERT is a synced transaction, so h copies only its first
         // SqliteSingleRows rows; i the whole table with 1000 rows an INSERT.
@@ -490,6 +564,7 @@ int main(int argc, char** argv) {
             mariaBatched, liteRuns, liteBatched;
         std::vector<double> bares, dumps, directRatios, dumpRatios, replays, batchedReplays, pgloaders;
         double peakA = 0, peakB = 0, peakC = 0;
+        std::map<std::string, std::vector<double>> forms;
         for (int r = 0; r < repeats; ++r) {
             scriptedRuns.push_back(RunCase(selfPath, "a", rows, dir));
             directRuns.push_back(RunCase(selfPath, "b", rows, dir));
@@ -501,6 +576,9 @@ int main(int argc, char** argv) {
             mariaBatched.push_back(RunCase(selfPath, "g", rows, dir));
             liteRuns.push_back(RunCase(selfPath, "h", rows, dir));
             liteBatched.push_back(RunCase(selfPath, "i", rows, dir));
+            for (const char* form :
+                 {"form-values-pg", "form-arrays-pg", "form-values-maria", "form-arrays-maria"})
+                forms[form].push_back(RunCase(selfPath, form, rows, dir).seconds);
             replays.push_back(ReplayWithPsql(dir + "/export-a.sql", dir));
             batchedReplays.push_back(ReplayWithPsql(dir + "/export-e.sql", dir));
             double dump = 0;
@@ -555,6 +633,11 @@ int main(int argc, char** argv) {
         std::printf("(g) SQLite -> SQLite, direct mode:         %9.0f rows/s (first %d rows); 1000 rows an "
                     "INSERT: %.0f (%.0f x)\n",
                     liteRate, SqliteSingleRows, liteBatchRate, liteBatchRate / liteRate);
+        std::printf(
+            "    bare ODBC, 1000 rows a statement, multi-row VALUES / parameter arrays: PostgreSQL %.0f / "
+            "%.0f rows/s, MariaDB %.0f / %.0f rows/s\n",
+            rows / Median(forms["form-values-pg"]), rows / Median(forms["form-arrays-pg"]),
+            rows / Median(forms["form-values-maria"]), rows / Median(forms["form-arrays-maria"]));
         std::printf(
             "    pgloader, the same table into PostgreSQL: %7.0f rows/s (whole process; (d) is %.2f x)\n",
             rows / Median(pgloaders), Median(pgloaders) / batchedRun);
