@@ -360,17 +360,17 @@ bool AppendPartsAllOrNothing(int fd, const std::function<bool(QByteArray&)>& nex
 }
 
 bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path) {
-    bool given = false;
-    return AppendPartsAllOrNothing(
-        fd,
-        [&](QByteArray& part) {
-            if (given)
-                return false;
-            part = bytes;
-            given = true;
-            return true;
-        },
-        path);
+    return AppendPartsAllOrNothing(fd, OnePart(bytes), path);
+}
+
+std::function<bool(QByteArray&)> OnePart(const QByteArray& bytes) {
+    return [bytes, given = false](QByteArray& part) mutable {
+        if (given)
+            return false;
+        part = bytes;
+        given = true;
+        return true;
+    };
 }
 
 QString TrimControl(const QString& text) {

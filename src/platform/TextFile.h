@@ -53,6 +53,8 @@ bool AppendAllOrNothing(int fd, const QByteArray& bytes, const QString& path);
 // The same for bytes that come a part at a time: nextPart puts the next into its argument and says
 // whether there was one.
 bool AppendPartsAllOrNothing(int fd, const std::function<bool(QByteArray&)>& nextPart, const QString& path);
+// The parts of bytes given whole: they, then none.
+std::function<bool(QByteArray&)> OnePart(const QByteArray& bytes);
 // The text of errno after a failed call.
 QString SystemErrorText(int error);
 // Test hook of a full disk: appends to files whose path ends with fileName fail with ENOSPC once this

@@ -199,12 +199,18 @@ QByteArray& Lines(const QStringList& lines) {
     return data;
 }
 
-void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
-    // Overwriting in place, then cutting to length, never shows a reader an empty file and avoids
-    // the flush that file systems make when closing a file truncated to zero. Cutting is costly
-    // even when nothing is cut, so only a longer file is cut.
-    const off_t length = off_t(data.size());
-    if (!WriteAll(file.fd, data, 0) || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
+// Overwrites the file with the parts nextPart gives. Overwriting in place, then cutting to length, never
+// shows a reader an empty file and avoids the flush that file systems make when closing a file truncated
+// to zero. Cutting is costly even when nothing is cut, so only a longer file is cut.
+void ReplaceWith(const QString& fileName, const std::function<bool(QByteArray&)>& nextPart, TOpenFile& file) {
+    off_t length = 0;
+    QByteArray part;
+    bool written = true;
+    while (written && nextPart(part)) {
+        written = WriteAll(file.fd, part, length);
+        length += off_t(part.size());
+    }
+    if (!written || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
         const int error = errno;
         // Half a statement would pass for the last one: an empty file says nothing wrong.
         (void)::ftruncate(file.fd, 0);
@@ -214,22 +220,8 @@ void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
     file.size = length;
 }
 
-// Replace for a statement holding large values, written a part at a time.
-void ReplaceParts(const QString& fileName, TStatementParts parts, TOpenFile& file) {
-    off_t length = 0;
-    QByteArray part;
-    bool written = true;
-    while (written && parts.Next(part)) {
-        written = WriteAll(file.fd, part, length);
-        length += off_t(part.size());
-    }
-    if (!written || (file.size > length && ::ftruncate(file.fd, length) != 0)) {
-        const int error = errno;
-        (void)::ftruncate(file.fd, 0);
-        OpenFiles().Drop(file);
-        throw EKelvoError(QString("Cannot write to %1: %2").arg(fileName, SystemError(error)));
-    }
-    file.size = length;
+void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
+    ReplaceWith(fileName, OnePart(data), file);
 }
 
 void AppendParts(const QString& fileName, TStatementParts parts, TOpenFile& file) {
@@ -335,7 +327,9 @@ void LogStatement(const QStringList& lines, bool toModifyLog, const TLargeSplice
         ForceLogDirectory(dir); // raises: no directory to log into
     if (!splices.empty()) {
         const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
-        ReplaceParts(query, TStatementParts(lines, splices, {}), LogFile(dir, query, false));
+        TStatementParts parts(lines, splices, {});
+        ReplaceWith(
+            query, [&parts](QByteArray& part) { return parts.Next(part); }, LogFile(dir, query, false));
         if (toModifyLog) {
             dir = GetLogDir();
             const QString& modify = LogPath(dir, "Modify.log", modifyDir, modifyPath);
