@@ -22,7 +22,31 @@ QString ShortestNumberText(double number) {
     return QString::fromLatin1(buffer, end - buffer);
 }
 
+// The usual number text, plain already but for zeros closing its fraction: its length without them, or -1
+// for any other text.
+static qsizetype AlreadyPlain(QStringView text) {
+    qsizetype at = text.startsWith('-') ? 1 : 0;
+    const qsizetype whole = at;
+    while (at < text.size() && text[at].isDigit() && text[at].unicode() < 0x80)
+        ++at;
+    const qsizetype wholeDigits = at - whole;
+    if (wholeDigits == 0 || (wholeDigits > 1 && text[whole] == '0'))
+        return -1;
+    qsizetype keep = at;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        for (; at < text.size() && text[at].unicode() >= '0' && text[at].unicode() <= '9'; ++at)
+            if (text[at] != '0')
+                keep = at + 1;
+    }
+    if (at != text.size() || (whole == 1 && keep == 2 && text[1] == '0'))
+        return -1; // more than a plain number, or a negative zero
+    return keep;
+}
+
 QString PlainDecimalText(QStringView text) {
+    if (const qsizetype keep = AlreadyPlain(text); keep > 0)
+        return text.left(keep).toString();
     qsizetype at = 0;
     const qsizetype n = text.size();
     bool negative = false;

@@ -119,6 +119,12 @@ TEST(ValueRules, NumbersKeepEveryDigitTheDestinationHoldsAndNoValueTakesTheLocal
     EXPECT_EQ(TranslationInputText(dec6, Raw(ftBCD, "1.234567", 1.234567)), "1.2346");
     for (const char* noNumber : {"", "-", ".", "1e", "1,5", "0x10", "1.2.3"})
         EXPECT_EQ(PlainDecimalText(QString(noNumber)), "") << noNumber;
+    const std::pair<const char*, const char*> plain[] = {
+        {"1.25", "1.25"}, {"5.0", "5"},       {"-0.0", "0"},   {"0.50", "0.5"},      {"007.5", "7.5"},
+        {"-12", "-12"},   {"+3", "3"},        {"1e3", "1000"}, {"-.5", "-0.5"},      {"0", "0"},
+        {"10", "10"},     {"100.000", "100"}, {"-0", "0"},     {"0.0001", "0.0001"}, {"12.", "12"}};
+    for (const auto& [text, expected] : plain)
+        EXPECT_EQ(PlainDecimalText(QString(text)), expected) << text;
 }
 
 TEST(ValueRules, DatesOutsideTheBoundsFoldIntoTheTwentiethCentury) {
