@@ -17,7 +17,15 @@
 #include "support/ListOrder.h"
 
 QString TranslationPath(const QString& name) {
-    return ProgramDir() + "Files/" + name + ".ini";
+    // Asked for every row and mapping line: the last path is kept while its parts stay the same.
+    static QString lastName, lastDir, lastPath;
+    const QString dir = ProgramDir();
+    if (lastPath.isEmpty() || name != lastName || dir != lastDir) {
+        lastName = name;
+        lastDir = dir;
+        lastPath = dir + "Files/" + name + ".ini";
+    }
+    return lastPath;
 }
 
 namespace {
@@ -47,10 +55,20 @@ const TTranslationFile& ReadTranslation(const QString& file) {
         TTranslationFile content;
     };
     static QHash<QString, TEntry> cache;
+    static QString lastFile; // and its entry, while the cache takes nothing new
+    static TEntry* last = nullptr;
     // The path found last time is looked at first: while it holds the same file, no folder is searched.
-    auto it = cache.find(file);
-    if (it != cache.end() && it->freshness.Exists() && it->freshness.Unchanged())
-        return it->content;
+    TEntry* known = last && file == lastFile ? last : nullptr;
+    if (!known) {
+        auto it = cache.find(file);
+        known = it != cache.end() ? &*it : nullptr;
+    }
+    if (known && known->freshness.Exists() && known->freshness.Unchanged()) {
+        lastFile = file;
+        last = known;
+        return known->content;
+    }
+    last = nullptr;
     TEntry entry;
     entry.freshness.BeginRead(QFile::encodeName(ResolvePath(file)));
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
