@@ -40,23 +40,6 @@ void AppendHex(QByteArray& out, const char* bytes, qsizetype n) {
 
 } // namespace
 
-// The literal's length in UTF-8, so its buffer is allocated once and not rounded up as it grows.
-qsizetype LiteralUtf8Size(const TLargeValue& value) {
-    // With room for the rest of a statement's lines after it.
-    qsizetype size = value.Prefix.size() + value.Suffix.size() + 4096;
-    if (value.Binary)
-        return size + 2 * value.Bytes.size();
-    for (const QChar c : value.Text) {
-        const char16_t u = c.unicode();
-        const qsizetype bytes = u < 0x80 ? 1 : u < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
-        size += value.Form == TLargeValue::TForm::TextHex ? 2 * bytes : bytes;
-        if (value.Form == TLargeValue::TForm::Escaped &&
-            (u == '\'' || (u == '\\' && value.Backslashes != TBackslashes::Literal)))
-            ++size;
-    }
-    return size;
-}
-
 namespace {
 
 qsizetype Units(const TLargeValue& value) {
@@ -88,7 +71,6 @@ qsizetype AppendRange(QByteArray& out, const TLargeValue& value, qsizetype from,
 } // namespace
 
 void AppendLiteralUtf8(QByteArray& out, const TLargeValue& value) {
-    out.reserve(out.size() + LiteralUtf8Size(value));
     AppendUtf8(out, value.Prefix);
     for (qsizetype from = 0; from < Units(value);)
         from += AppendRange(out, value, from, Part);

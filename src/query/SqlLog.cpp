@@ -224,9 +224,8 @@ void Replace(const QString& fileName, const QByteArray& data, TOpenFile& file) {
     ReplaceWith(fileName, OnePart(data), file);
 }
 
-void AppendParts(const QString& fileName, TStatementParts parts, TOpenFile& file) {
-    if (!AppendPartsAllOrNothing(
-            file.fd, [&parts](QByteArray& part) { return parts.Next(part); }, fileName)) {
+void Append(const QString& fileName, const std::function<bool(QByteArray&)>& nextPart, TOpenFile& file) {
+    if (!AppendPartsAllOrNothing(file.fd, nextPart, fileName)) {
         const int error = errno;
         OpenFiles().Drop(file);
         throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
@@ -234,14 +233,25 @@ void AppendParts(const QString& fileName, TStatementParts parts, TOpenFile& file
     }
 }
 
-void Append(const QString& fileName, const QByteArray& block, TOpenFile& file) {
-    if (!AppendAllOrNothing(file.fd, block, fileName)) {
-        const int error = errno;
-        OpenFiles().Drop(file);
-        throw EWriteError(QString("Cannot write to %1: %2; the file was cut back to its last whole statement")
-                              .arg(fileName, SystemError(error)));
+// A statement block, the lines then tail. One holding large values is made a part at a time, anew for
+// each file it goes to, so its literal is never whole in memory; any other is made once, into the buffer
+// reused from statement to statement, and tail is added to it.
+class TBlock {
+public:
+    TBlock(const QStringList& lines, const TLargeSplices& splices)
+        : lines_(lines), splices_(splices), data_(splices.empty() ? &Lines(lines) : nullptr) {}
+    std::function<bool(QByteArray&)> Parts(const char* tail) {
+        if (data_)
+            return OnePart(*data_ += tail);
+        auto parts = std::make_shared<TStatementParts>(lines_, splices_, QByteArray(tail));
+        return [parts](QByteArray& part) { return parts->Next(part); };
     }
-}
+
+private:
+    const QStringList& lines_;
+    const TLargeSplices& splices_;
+    QByteArray* data_;
+};
 
 // A log file in the log directory; the directory is made only when the file is not already open
 // at that path (an open file found at its path proves the directory is there).
@@ -310,13 +320,7 @@ void AppendToFile(const QString& fileName, const QStringList& lines, const TLarg
     if (lines.isEmpty())
         return;
     const QString target = Unbindable(fileName) ? ProgramDir() + "Datoteka.txt" : fileName;
-    if (!splices.empty()) {
-        AppendParts(target, TStatementParts(lines, splices, ";\r\n\r\n"), OpenFiles().Acquire(target, true));
-        return;
-    }
-    QByteArray& data = Lines(lines);
-    data += ";\r\n\r\n";
-    Append(target, data, OpenFiles().Acquire(target, true));
+    Append(target, TBlock(lines, splices).Parts(";\r\n\r\n"), OpenFiles().Acquire(target, true));
 }
 
 void LogStatement(const QStringList& lines, bool toModifyLog, const TLargeSplices& splices) {
@@ -325,26 +329,13 @@ void LogStatement(const QStringList& lines, bool toModifyLog, const TLargeSplice
     QString dir = GetLogDir();
     if (dir.isEmpty())
         ForceLogDirectory(dir); // raises: no directory to log into
-    if (!splices.empty()) {
-        const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
-        TStatementParts parts(lines, splices, {});
-        ReplaceWith(
-            query, [&parts](QByteArray& part) { return parts.Next(part); }, LogFile(dir, query, false));
-        if (toModifyLog) {
-            dir = GetLogDir();
-            const QString& modify = LogPath(dir, "Modify.log", modifyDir, modifyPath);
-            AppendParts(modify, TStatementParts(lines, splices, ";\r\n\r\n"), LogFile(dir, modify, true));
-        }
-        return;
-    }
-    QByteArray& data = Lines(lines);
+    TBlock block(lines, splices);
     const QString& query = LogPath(dir, "Query.log", queryDir, queryPath);
-    Replace(query, data, LogFile(dir, query, false));
+    ReplaceWith(query, block.Parts(""), LogFile(dir, query, false));
     if (toModifyLog) {
         dir = GetLogDir();
-        data += ";\r\n\r\n";
         const QString& modify = LogPath(dir, "Modify.log", modifyDir, modifyPath);
-        Append(modify, data, LogFile(dir, modify, true));
+        Append(modify, block.Parts(";\r\n\r\n"), LogFile(dir, modify, true));
     }
 }
 

@@ -252,42 +252,35 @@ TRowResult TRecordCopy::CopyRow() {
             std::optional<TFieldSource> source;
             if (m.SourceIndex >= 0)
                 source.emplace(q_.QS.Fields(m.SourceIndex));
-            // A binary source gives its bytes as hexadecimal digits; so do only plain lines.
+            // A binary source gives its bytes as hexadecimal digits; so do only plain lines. Bytes to bytes
+            // go without their digits in between.
             const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
-            if (hex && IsBinary(m.Dest.Type)) {
-                // Bytes to bytes, without their digits in between.
-                const TStatementValue entered =
-                    EnterBytes(m.Dest, q_.QS.Fields(m.SourceIndex).Bytes(), dialect_);
-                large = large || entered.Large;
-                if (entered.Large)
-                    q_.QT.AddFieldValue(m.DestName, entered.Large);
-                else
-                    q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
-                continue;
-            }
-            const QString value = ValueOf(m, source ? &*source : nullptr);
+            const bool bytes = hex && IsBinary(m.Dest.Type);
+            const QString value = bytes ? QString() : ValueOf(m, source ? &*source : nullptr);
             if (m.Translation == GenIdName) {
                 q_.QT.AddFieldValue(m.DestName, GenIdText(dialect_, value, m.Dest.Name, flow_.Target), 0);
-            } else {
-                const TStatementValue entered = EnterValue(m.Dest, value, dialect_, hex);
-                if (!entered.Refusal.isEmpty() && refusal.isEmpty())
-                    refusal = QString("Column %1: \"%2\" %3; the row was not sent.")
-                                  .arg(m.DestName, Shown(value), entered.Refusal);
-                large = large || entered.Large;
-                if (entered.Large)
-                    q_.QT.AddFieldValue(m.DestName, entered.Large);
-                else
-                    q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
+                continue;
             }
+            const TStatementValue entered =
+                bytes ? EnterBytes(m.Dest, q_.QS.Fields(m.SourceIndex).Bytes(), dialect_)
+                      : EnterValue(m.Dest, value, dialect_, hex);
+            if (!entered.Refusal.isEmpty() && refusal.isEmpty())
+                refusal = QString("Column %1: \"%2\" %3; the row was not sent.")
+                              .arg(m.DestName, Shown(value), entered.Refusal);
+            large = large || entered.Large;
+            if (entered.Large)
+                q_.QT.AddFieldValue(m.DestName, entered.Large);
+            else
+                q_.QT.AddFieldValue(m.DestName, entered.Text, entered.Kind);
         }
         if (!refusal.isEmpty()) {
             // Composed only for the record of the failed row, where the value stands quoted.
             q_.QT.ComposeInsert();
             throw EKelvoError(refusal);
         }
+        // A large value goes alone, after the rows before it; at a stop among those, this row was never read.
         if (Batching() && large && FlushBatch() == TRowResult::Stop)
-            return TRowResult::Stop; // a large value goes alone, after the rows before it; this row was never
-                                     // read
+            return TRowResult::Stop;
         if (Batching() && !large) {
             q_.QT.ComposeInsert();
             if (pending_.empty())
