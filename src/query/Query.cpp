@@ -231,6 +231,15 @@ namespace {
 constexpr qsizetype PutPart = 1024 * 1024; // bytes handed to the driver at a time
 }
 
+QByteArrayView TQuery::TImpl::LargeData(size_t i) const {
+    const TLargeValue& v = *large[i];
+    if (v.Binary)
+        return v.Bytes;
+    if (run.utf8)
+        return largeUtf8[i];
+    return QByteArrayView(reinterpret_cast<const char*>(v.Text.utf16()), v.Text.size() * 2);
+}
+
 short TQuery::TImpl::SendLargeValues(SQLHSTMT h) {
     for (;;) {
         SQLPOINTER token = nullptr;
@@ -244,10 +253,8 @@ short TQuery::TImpl::SendLargeValues(SQLHSTMT h) {
         }
         const TLargeValue& v = *large[i];
         const bool wide = !v.Binary && !run.utf8;
-        const char* data = v.Binary   ? v.Bytes.constData()
-                           : run.utf8 ? largeUtf8[i].constData()
-                                      : reinterpret_cast<const char*>(v.Text.utf16());
-        const qsizetype size = v.Binary ? v.Bytes.size() : run.utf8 ? largeUtf8[i].size() : v.Text.size() * 2;
+        const char* data = LargeData(i).data();
+        const qsizetype size = LargeData(i).size();
         if (size == 0)
             rc = SQLPutData(h, const_cast<char*>(data), 0);
         for (qsizetype from = 0; from < size;) {
@@ -301,7 +308,7 @@ short TQuery::TImpl::Run() {
     // second whole copy, and MariaDB takes them past its packet limit.
     for (size_t i = 0; i < large.size(); ++i) {
         const TLargeValue& v = *large[i];
-        const qsizetype size = v.Binary ? v.Bytes.size() : run.utf8 ? largeUtf8[i].size() : v.Text.size() * 2;
+        const qsizetype size = LargeData(i).size();
         largeLengths[i] = SQL_LEN_DATA_AT_EXEC(SQLLEN(size));
         const SQLSMALLINT cType = v.Binary ? SQL_C_BINARY : run.utf8 ? SQL_C_CHAR : SQL_C_WCHAR;
         const SQLSMALLINT sqlType = v.Binary   ? SQL_LONGVARBINARY

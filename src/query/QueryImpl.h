@@ -78,6 +78,8 @@ struct TQuery::TImpl {
     short Run();
     // On the connection's thread: the large values, a part at a time, to a statement that asks for them.
     short SendLargeValues(SQLHSTMT h);
+    // Large value i as the driver takes it: bytes, UTF-8 or UTF-16.
+    QByteArrayView LargeData(size_t i) const;
     SQLSMALLINT Conclude(const TWaitResult& wait, TDrain* drain);
     // Reads a statement's later results and closes its cursor (ExecSQL's end).
     void EndExec(const TDrain& drain);
