@@ -38,23 +38,46 @@ TDialect ConnectionDialect(const QString& databaseName) {
     return dialect;
 }
 
+namespace {
+QString QuotedTable(const QString& table) {
+    return "'" + table.trimmed().replace('\'', "''") + "'";
+}
+} // namespace
+
 QStringList UnboundedTextColumns(const QString& databaseName, const QString& table) {
     const TEngineKind engine = ConnectionDialect(databaseName).Engine;
     TQuery q;
     q.DatabaseName = databaseName;
-    QString quotedTable = table.trimmed();
-    quotedTable.replace('\'', "''");
+    const QString quotedTable = QuotedTable(table);
     if (engine == TEngineKind::PostgreSQL)
-        q.SQL << "select attname, 'varchar' from pg_attribute where attrelid = to_regclass('" + quotedTable +
-                     "') and attnum > 0 and not attisdropped and atttypmod < 0 and atttypid in "
+        q.SQL << "select attname, 'varchar' from pg_attribute where attrelid = to_regclass(" + quotedTable +
+                     ") and attnum > 0 and not attisdropped and atttypmod < 0 and atttypid in "
                      "('varchar'::regtype, 'bpchar'::regtype)";
     else if (engine == TEngineKind::SQLite)
-        q.SQL << "select name, type from pragma_table_info('" + quotedTable + "')";
+        q.SQL << "select name, type from pragma_table_info(" + quotedTable + ")";
     else
         return {};
     QStringList columns;
     for (q.Open(); !q.Eof(); q.Next())
         if (!q.Fields(1).RawText().contains('('))
             columns << q.Fields(0).RawText();
+    return columns;
+}
+
+std::vector<std::pair<QString, QString>> BuiltInColumnTypes(const QString& databaseName,
+                                                            const QString& table) {
+    if (ConnectionDialect(databaseName).Engine != TEngineKind::PostgreSQL)
+        return {};
+    TQuery q;
+    q.DatabaseName = databaseName;
+    q.SQL
+        << "select a.attname, t.typname from pg_attribute a join pg_type t on t.oid = a.atttypid where "
+           "a.attrelid = to_regclass(" +
+               QuotedTable(table) +
+               ") and a.attnum > 0 and not a.attisdropped "
+               "and t.typnamespace = 'pg_catalog'::regnamespace and t.typtype = 'b' and t.typcategory <> 'A'";
+    std::vector<std::pair<QString, QString>> columns;
+    for (q.Open(); !q.Eof(); q.Next())
+        columns.emplace_back(q.Fields(0).RawText(), q.Fields(1).RawText());
     return columns;
 }

@@ -147,12 +147,30 @@ void TRecordCopy::ChooseBatchSize() {
     sent_.clear();
     sendError_ = nullptr;
     batchCap_ = 1;
+    arrays_.Reset({});
     if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
         return;
     for (const TMapping& m : mappings_)
         if (!m.Translation.isEmpty() && !IsStaticTranslation(m.Translation))
             return;
     batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
+    arrays_.Reset(ArrayTypes());
+}
+
+QStringList TRecordCopy::ArrayTypes() const {
+    // The export stays a VALUES list: it may be replayed where the types differ.
+    if (context_.Scripting || dialect_.Engine != TEngineKind::PostgreSQL)
+        return {};
+    const auto columns = BuiltInColumnTypes(q_.QT.DatabaseName, flow_.Target);
+    QStringList types;
+    for (const TMapping& m : mappings_) {
+        const auto column = std::find_if(columns.begin(), columns.end(),
+                                         [&](const auto& c) { return c.first == m.Dest.Name; });
+        if (column == columns.end() || !IsArrayElementType(column->second))
+            return {};
+        types << column->second;
+    }
+    return types;
 }
 
 // The mapping lines are resolved against both tables once; rows only look the values up.
@@ -287,6 +305,7 @@ TRowResult TRecordCopy::CopyRow() {
                 pendingFirst_ = RowsRead + 1;
             pendingBytes_ += q_.QT.SQL.value(3).size();
             pending_.push_back(q_.QT.SQL);
+            arrays_.Add(q_.QT.FieldValues());
             queued = true;
         } else {
             q_.QT.ExecInsert();
@@ -367,6 +386,7 @@ void TRecordCopy::DropPending() {
     RowsRead -= int(pending_.size());
     pending_.clear();
     pendingBytes_ = 0;
+    arrays_.Clear();
 }
 
 void TRecordCopy::SendPending() {
@@ -374,7 +394,10 @@ void TRecordCopy::SendPending() {
     sentFirst_ = pendingFirst_;
     pending_.clear();
     pendingBytes_ = 0;
-    q_.QT.SQL = BatchStatement(sent_, 0, sent_.size());
+    // A batch that fails goes again in halves as VALUES lists, which fail as the rows' own INSERTs do.
+    q_.QT.SQL = sent_.size() > 1 && arrays_.Usable() ? arrays_.Statement(sent_[0][0], sent_[0][1])
+                                                     : BatchStatement(sent_, 0, sent_.size());
+    arrays_.Clear();
     sendError_ = nullptr;
     try {
         q_.QT.StartComposed();

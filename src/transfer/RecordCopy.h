@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "query/ArrayInsert.h"
 #include "query/Dialect.h"
 #include "query/LangQuery.h"
 #include "transfer/ValueRules.h"
@@ -114,6 +115,8 @@ private:
     // Keeps the failed row in FailedData.sql with its reason and counts it, asking nothing.
     void KeepFailedRow(const QString& reason, int record);
     void ChooseBatchSize();
+    // The element types of the flow's columns where its batches can go as arrays; none otherwise.
+    QStringList ArrayTypes() const;
 
     TCopyQueries& q_;
     TCopyContext context_;
@@ -121,6 +124,7 @@ private:
     int batchCap_ = 1;
     std::vector<QStringList> pending_;
     qsizetype pendingBytes_ = 0;
+    TArrayInsert arrays_;  // pending_ as arrays, where the destination reads them faster
     int pendingFirst_ = 0; // the record number of pending_'s first row
     // The rows of the INSERT on its way, the record number of the first, and how its start failed.
     std::vector<QStringList> sent_;
