@@ -241,6 +241,10 @@ TPathCheckMoment::~TPathCheckMoment() {
         moment.asked = false;
 }
 
+void RenewPathCheckMoment() {
+    moment.asked = false;
+}
+
 TOthersCodeScope::TOthersCodeScope() {
     moment.asked = false;
 }

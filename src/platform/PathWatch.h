@@ -40,6 +40,10 @@ public:
     TPathCheckMoment& operator=(const TPathCheckMoment&) = delete;
 };
 
+// Inside a moment, the next check asks the kernel again: for files written after a long step of the
+// moment's own (a batch of rows composed in one moment, then written).
+void RenewPathCheckMoment();
+
 // Others' code (window messages, a dialog, a wait's pump) may change any path: inside a moment, the
 // checks after it, and its own, ask the kernel again.
 class TOthersCodeScope {

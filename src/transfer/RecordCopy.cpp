@@ -399,6 +399,7 @@ void TRecordCopy::SendPending() {
                                                      : BatchStatement(sent_, 0, sent_.size());
     arrays_.Clear();
     sendError_ = nullptr;
+    RenewPathCheckMoment(); // the rows were composed in one moment; the logs and the export look afresh
     try {
         q_.QT.StartComposed();
     } catch (...) {
@@ -448,6 +449,7 @@ bool TRecordCopy::SendRows(const std::vector<QStringList>& rows, int first, size
                            TRowResult& result, std::exception_ptr sent) {
     if (!sent) {
         q_.QT.SQL = BatchStatement(rows, from, to);
+        RenewPathCheckMoment();
         try {
             q_.QT.ExecComposed();
         } catch (...) {

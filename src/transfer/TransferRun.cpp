@@ -4,10 +4,12 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "flows/FlowFile.h"
 #include "platform/DateTime.h"
 #include "platform/IniFile.h"
+#include "platform/PathWatch.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "query/ServerWait.h"
@@ -304,6 +306,11 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
     copy_.OpenFlowData(flow);
     lastTick_ = Now();
     sincePump_.start();
+    // A batch's rows go out together: the files they read (translations) are looked at once between two
+    // pumps of the window's messages, not for every row; a batch's writes look afresh.
+    std::optional<TPathCheckMoment> batchMoment;
+    if (copy_.Batching())
+        batchMoment.emplace();
 
     while (!q_.QS.Eof()) {
         if (skipRequested_) {
@@ -332,6 +339,7 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
             Estimate();
         if (copy_.Batching() ? sincePump_.hasExpired(10)
                              : !options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0) {
+            const TOthersCodeScope others;
             view_.Pump();
             sincePump_.start();
         }
@@ -340,6 +348,7 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
         if (!copy_.Batching() || copy_.RowsRead % 64 == 0 || copy_.Copied != progress_.Copied)
             UpdateRecords();
     }
+    batchMoment.reset();
     if (copy_.Batching()) {
         inRow_ = true;
         const TRowResult last = copy_.FlushBatch();
