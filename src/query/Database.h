@@ -205,6 +205,10 @@ public:
     // A result too large to hold: read from the server in portions where the driver would otherwise
     // load it whole.
     bool ReadInPortions = false;
+    // Next hands out rows that a started fetch read meanwhile, a portion at a time, so the caller's work
+    // on a row overlaps the driver's reading of the next. Nothing may be started on the same connection
+    // while the query is open.
+    bool ReadAhead = false;
 
     // Parameters (":NAME" markers of the statement text), refreshed from SQL on demand.
     std::vector<TParam>& Params();

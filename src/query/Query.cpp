@@ -30,6 +30,7 @@ void TQuery::TImpl::RefreshParams(const QString& sql) {
 }
 
 void TQuery::TImpl::ResetState() {
+    DropAhead();
     active = cursorOpen = hadRow = false;
     bof = eof = true;
     fields.clear();
@@ -37,6 +38,7 @@ void TQuery::TImpl::ResetState() {
 }
 
 void TQuery::TImpl::CloseCursor(bool always) noexcept {
+    DropAhead();
     // Closing a cursor has nothing the caller could act on; the handle is reset on its next use.
     if (stmt && (cursorOpen || always)) {
         const SQLHSTMT h = stmt;
@@ -88,25 +90,28 @@ SQLRETURN TQuery::TImpl::ReadDouble(SQLUSMALLINT column, TColumnData& data) {
     return SQL_SUCCESS;
 }
 
+SQLRETURN TQuery::TImpl::ReadRow(std::vector<TColumnData>& row, bool& readFailed) {
+    const SQLRETURN fetched = SQLFetch(stmt);
+    if (!SQL_SUCCEEDED(fetched))
+        return fetched;
+    for (size_t i = 0; i < row.size(); ++i) {
+        TColumnData& data = row[i];
+        const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+        const SQLRETURN rc = data.kind == TReadKind::Text     ? ReadText(column, data)
+                             : data.kind == TReadKind::Binary ? ReadBinary(column, data)
+                                                              : ReadDouble(column, data);
+        if (rc != SQL_SUCCESS) {
+            readFailed = true;
+            return rc;
+        }
+    }
+    return SQL_SUCCESS;
+}
+
 bool TQuery::TImpl::FetchRow() {
     bool readFailed = false;
-    const TWaitResult wait = db->Wait(stmt, [this, &readFailed]() -> short {
-        const SQLRETURN fetched = SQLFetch(stmt);
-        if (!SQL_SUCCEEDED(fetched))
-            return fetched;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            TColumnData& data = columns[i];
-            const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
-            const SQLRETURN rc = data.kind == TReadKind::Text     ? ReadText(column, data)
-                                 : data.kind == TReadKind::Binary ? ReadBinary(column, data)
-                                                                  : ReadDouble(column, data);
-            if (rc != SQL_SUCCESS) {
-                readFailed = true;
-                return rc;
-            }
-        }
-        return SQL_SUCCESS;
-    });
+    const TWaitResult wait =
+        db->Wait(stmt, [this, &readFailed]() -> short { return ReadRow(columns, readFailed); });
     if (readFailed)
         FailStatement(wait.Rc, "Reading a column", wait);
     if (wait.Rc == SQL_NO_DATA)
@@ -114,6 +119,75 @@ bool TQuery::TImpl::FetchRow() {
     if (!SQL_SUCCEEDED(wait.Rc))
         FailStatement(wait.Rc, "Fetching a row", wait);
     return true;
+}
+
+namespace {
+// A portion read ahead: enough rows to keep the reading busy, few enough bytes to keep memory flat.
+constexpr size_t AheadRows = 256;
+constexpr qsizetype AheadBytes = 1024 * 1024;
+} // namespace
+
+void TQuery::TImpl::StartAhead() {
+    filling.count = filling.next = 0;
+    filling.rc = SQL_SUCCESS;
+    filling.readFailed = false;
+    db->Start(stmt, [this] { return FillAhead(); });
+    aheadStarted = true;
+}
+
+short TQuery::TImpl::FillAhead() {
+    qsizetype held = 0;
+    while (filling.count < AheadRows && held < AheadBytes) {
+        if (filling.rows.size() <= filling.count) {
+            std::vector<TColumnData>& row = filling.rows.emplace_back(kinds.size());
+            for (size_t i = 0; i < kinds.size(); ++i)
+                row[i].kind = kinds[i];
+        }
+        std::vector<TColumnData>& row = filling.rows[filling.count];
+        const SQLRETURN rc = ReadRow(row, filling.readFailed);
+        if (rc != SQL_SUCCESS)
+            return rc;
+        ++filling.count;
+        for (const TColumnData& data : row)
+            held += data.raw.size() * 2 + data.bytes.size();
+    }
+    return SQL_SUCCESS;
+}
+
+bool TQuery::TImpl::NextAhead() {
+    while (ahead.next == ahead.count) {
+        // The rows read before a failure are handed out first, as a fetch a row at a time would.
+        if (ahead.rc == SQL_NO_DATA)
+            return false;
+        if (ahead.rc != SQL_SUCCESS)
+            FailStatement(ahead.rc, ahead.readFailed ? "Reading a column" : "Fetching a row", ahead.wait);
+        if (!aheadStarted)
+            StartAhead();
+        const TWaitResult wait = db->Finish();
+        aheadStarted = false;
+        std::swap(ahead, filling);
+        ahead.next = 0;
+        ahead.rc = wait.Rc;
+        ahead.wait = wait;
+        if (ahead.rc == SQL_SUCCESS)
+            StartAhead();
+    }
+    std::swap(columns, ahead.rows[ahead.next++]);
+    return true;
+}
+
+void TQuery::TImpl::DropAhead() noexcept {
+    if (aheadStarted) {
+        aheadStarted = false;
+        try {
+            db->Finish();
+        } catch (...) {
+            // The rows were not wanted, and neither is what ended their reading: the cursor closes.
+        }
+    }
+    ahead.count = ahead.next = 0;
+    ahead.rc = SQL_SUCCESS;
+    ahead.readFailed = false;
 }
 
 void TQuery::TImpl::Describe(const TQuery* owner, SQLSMALLINT count) {
@@ -179,6 +253,11 @@ void TQuery::TImpl::Describe(const TQuery* owner, SQLSMALLINT count) {
         f.index_ = i;
         columns[size_t(i)].kind = ReadKindOf(f.DataType, SQLSMALLINT(info.sqlType));
     }
+    kinds.clear();
+    for (const TColumnData& data : columns)
+        kinds.push_back(data.kind);
+    ahead.rows.clear(); // of the columns before
+    filling.rows.clear();
 }
 
 void TQuery::TImpl::Prepare(TQuery& query, bool drain) {
@@ -474,7 +553,7 @@ void TQuery::Next() {
     if (d_->eof)
         return;
     d_->bof = false;
-    if (!d_->cursorOpen || !d_->FetchRow()) {
+    if (!d_->cursorOpen || !(ReadAhead ? d_->NextAhead() : d_->FetchRow())) {
         // The last row's values stay readable; the cursor (and what the engine holds for it, a
         // transaction among them) is let go at once.
         d_->eof = true;

@@ -34,7 +34,22 @@ struct TQuery::TImpl {
     bool hadRow = false;
     std::vector<TField> fields;
     std::vector<TColumnData> columns;
+    std::vector<TReadKind> kinds; // each column's, for rows read ahead
     QByteArray bytes;
+
+    // Rows read ahead (TQuery::ReadAhead): a started fetch fills `filling` on the connection's thread
+    // (a file engine's start thread) while the caller takes the rows of `ahead` one by one.
+    struct TAhead {
+        std::vector<std::vector<TColumnData>> rows;
+        size_t count = 0; // rows filled
+        size_t next = 0;  // the next to hand out
+        // How the fetch ended: SQL_SUCCESS at its cap, SQL_NO_DATA at the last row, else its failure.
+        short rc = SQL_SUCCESS;
+        bool readFailed = false; // a column read failed (rather than the fetch)
+        TWaitResult wait;
+    };
+    TAhead ahead, filling;
+    bool aheadStarted = false;
 
     std::vector<TParam> params;
     QString paramsSource;
@@ -61,6 +76,14 @@ struct TQuery::TImpl {
 
     // The hot path of every transfer: one fetch, then each column into its reused buffer.
     bool FetchRow();
+    // On the connection's thread: SQLFetch and every column into row; readFailed when a column failed.
+    SQLRETURN ReadRow(std::vector<TColumnData>& row, bool& readFailed);
+    // The next row into columns from the rows read ahead, starting the next portion; false at the end.
+    bool NextAhead();
+    void StartAhead();
+    short FillAhead();
+    // Forgets the rows read ahead, waiting for a portion on its way.
+    void DropAhead() noexcept;
     void Describe(const TQuery* owner, SQLSMALLINT count);
 
     // With drain, the statement's results are not wanted: it moves on to the next one at once, and

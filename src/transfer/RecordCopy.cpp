@@ -148,6 +148,7 @@ void TRecordCopy::ChooseBatchSize() {
     sendError_ = nullptr;
     batchCap_ = 1;
     arrays_.Reset({});
+    q_.QS.ReadAhead = false;
     if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
         return;
     for (const TMapping& m : mappings_)
@@ -155,6 +156,10 @@ void TRecordCopy::ChooseBatchSize() {
             return;
     batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
     arrays_.Reset(ArrayTypes());
+    // The next rows are read while these are composed, unless the source's connection is also the one
+    // that takes the started INSERTs.
+    q_.QS.ReadAhead =
+        context_.Scripting || FindDatabase(q_.QS.DatabaseName) != FindDatabase(q_.QT.DatabaseName);
 }
 
 QStringList TRecordCopy::ArrayTypes() const {
@@ -332,8 +337,9 @@ TRowResult TRecordCopy::CopyRow() {
         }
         HandleInsertError(ErrorMessage(error), result);
     }
-    q_.QS.Next();
+    // Counted before the next is read: a source that fails there leaves this row ended all the same.
     ++RowsRead;
+    q_.QS.Next();
     if (queued && (int(pending_.size()) >= batchCap_ || pendingBytes_ >= BatchByteCap)) {
         // The batch before goes on while this one was composed; its answer is taken only now.
         result = SettleSent();

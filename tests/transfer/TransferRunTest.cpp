@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "fixtures/Engines.h"
 #include "fixtures/FileText.h"
@@ -397,6 +398,32 @@ TEST_P(TransferOn, SkipAndCancelInTheMiddleOfABatch) {
     EXPECT_EQ(LogLines().last(), "A User canceled. Transfered: 3 Failed: 0");
     EXPECT_EQ(QueryRows("DBDest", "select ID from TA_D order by ID"), QStringList({"1", "2", "3"}));
     EXPECT_FALSE(QFile::exists(dir.FilePath("FailedData.sql")));
+}
+
+// A source that fails in the middle of its rows (SQLite's integer overflow at row 30) ends the run there
+// as row by row does, when its rows are read ahead for batches too: the rows before it land, none after.
+TEST_P(TransferOn, ASourceFailingMidwayEndsTheRunAtThatRowInBatchesToo) {
+    Rows("KelvoLite", destDsn_, "TS", 40);
+    Flow("S", "[DATA]\r\nNAME=S\r\nSQL=Y\r\n[SOURCE]\r\nNAME=select ID, case when ID = 30 then "
+              "abs(-9223372036854775808) else ID end as V from TS\r\n[TARGET]\r\nNAME=TS_D\r\n"
+              "[FIELDS]\r\nID=ID\r\n");
+    std::map<int, QStringList> outcomes;
+    for (int batch : {1, 10}) {
+        ExecOn(destDsn_, "delete from TS_D");
+        QFile::remove(dir.FilePath("Transfer.log"));
+        batchRows = batch;
+        QString error;
+        try {
+            Run({"S"}, false);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_TRUE(error.contains("integer overflow")) << error.toStdString();
+        outcomes[batch] = QueryRows("DBDest", "select count(*), max(ID) from TS_D") + LogLines();
+    }
+    // Row 5 breaks the check; the flow's line counts the 29 rows read.
+    EXPECT_EQ(outcomes[1], QStringList({"28|29", "S Ended by an error. Transfered: 28 Failed: 1"}));
+    EXPECT_EQ(outcomes[10], outcomes[1]);
 }
 
 // A batch ends at its byte cap before its row count: three rows of 300 000 characters go in two INSERTs.
