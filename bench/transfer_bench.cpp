@@ -191,13 +191,16 @@ QStringList BenchRowTexts(int id) {
             "2020-01-01",        QString("K%1").arg(id % 3),           "SI-01"};
 }
 
-// Rows sent bare, 1 000 a statement, as the batches' multi-row VALUES or as ODBC parameter arrays (one
-// prepared statement, 1 000 sets of parameters an execution): which of the two a driver takes faster.
-double SendInsertForm(TDatabase& dest, bool arrays, int rows) {
+// Rows sent bare, 1 000 a statement, as the batches' multi-row VALUES, as PostgreSQL's unnested arrays
+// (one per column), or as ODBC parameter arrays (one prepared statement, 1 000 sets of parameters an
+// execution): which of them a driver and its server take fastest.
+enum class TInsertForm { Values, Unnest, ParameterArrays };
+
+double SendInsertForm(TDatabase& dest, TInsertForm form, int rows) {
     constexpr int per = 1000;
     QElapsedTimer timer;
     timer.start();
-    if (!arrays) {
+    if (form == TInsertForm::Values) {
         for (int first = 1; first <= rows; first += per) {
             QStringList values;
             for (int id = first; id < first + per && id <= rows; ++id) {
@@ -206,6 +209,24 @@ double SendInsertForm(TDatabase& dest, bool arrays, int rows) {
             }
             dest.ExecDirect("insert into BENCH_D (ID, NAME, AMOUNT, CREATED, KIND, REGION) values " +
                             values.join(", "));
+        }
+        return timer.nsecsElapsed() / 1e9;
+    }
+    if (form == TInsertForm::Unnest) {
+        const char* types[] = {"int4", "varchar", "float8", "date", "varchar", "varchar"};
+        for (int first = 1; first <= rows; first += per) {
+            QStringList columns[6];
+            for (int id = first; id < first + per && id <= rows; ++id) {
+                const QStringList t = BenchRowTexts(id);
+                for (int c = 0; c < 6; ++c)
+                    columns[c] << "\"" + t[c] + "\"";
+            }
+            QStringList arrays;
+            for (int c = 0; c < 6; ++c)
+                arrays << "E'{" + columns[c].join(',') + "}'::" + types[c] + "[]";
+            dest.ExecDirect(
+                "insert into BENCH_D (ID, NAME, AMOUNT, CREATED, KIND, REGION) select * from unnest(" +
+                arrays.join(", ") + ")");
         }
         return timer.nsecsElapsed() / 1e9;
     }
@@ -294,10 +315,14 @@ int RunChild(int argc, char** argv) {
                              rows);
         }
     } else if (kind.startsWith("form-")) {
-        // form-values|arrays-pg|maria
+        // form-values|unnest|arrays-pg|maria
         auto dest = Connect(kind.endsWith("maria") ? "BenchMaria" : "BenchPg", "DBDest");
         dest->ExecDirect("truncate table BENCH_D");
-        t.seconds = SendInsertForm(*dest, kind.contains("arrays"), rows);
+        t.seconds = SendInsertForm(*dest,
+                                   kind.contains("arrays")   ? TInsertForm::ParameterArrays
+                                   : kind.contains("unnest") ? TInsertForm::Unnest
+                                                             : TInsertForm::Values,
+                                   rows);
         TQuery q;
         q.DatabaseName = "DBDest";
         q.SQL << "select count(*) from BENCH_D";
@@ -576,8 +601,8 @@ int main(int argc, char** argv) {
             mariaBatched.push_back(RunCase(selfPath, "g", rows, dir));
             liteRuns.push_back(RunCase(selfPath, "h", rows, dir));
             liteBatched.push_back(RunCase(selfPath, "i", rows, dir));
-            for (const char* form :
-                 {"form-values-pg", "form-arrays-pg", "form-values-maria", "form-arrays-maria"})
+            for (const char* form : {"form-values-pg", "form-unnest-pg", "form-arrays-pg",
+                                     "form-values-maria", "form-arrays-maria"})
                 forms[form].push_back(RunCase(selfPath, form, rows, dir).seconds);
             replays.push_back(ReplayWithPsql(dir + "/export-a.sql", dir));
             batchedReplays.push_back(ReplayWithPsql(dir + "/export-e.sql", dir));
@@ -634,10 +659,11 @@ int main(int argc, char** argv) {
                     "INSERT: %.0f (%.0f x)\n",
                     liteRate, SqliteSingleRows, liteBatchRate, liteBatchRate / liteRate);
         std::printf(
-            "    bare ODBC, 1000 rows a statement, multi-row VALUES / parameter arrays: PostgreSQL %.0f / "
-            "%.0f rows/s, MariaDB %.0f / %.0f rows/s\n",
-            rows / Median(forms["form-values-pg"]), rows / Median(forms["form-arrays-pg"]),
-            rows / Median(forms["form-values-maria"]), rows / Median(forms["form-arrays-maria"]));
+            "    bare ODBC, 1000 rows a statement, multi-row VALUES / unnested arrays / parameter arrays: "
+            "PostgreSQL %.0f / %.0f / %.0f rows/s, MariaDB %.0f / - / %.0f rows/s\n",
+            rows / Median(forms["form-values-pg"]), rows / Median(forms["form-unnest-pg"]),
+            rows / Median(forms["form-arrays-pg"]), rows / Median(forms["form-values-maria"]),
+            rows / Median(forms["form-arrays-maria"]));
         std::printf(
             "    pgloader, the same table into PostgreSQL: %7.0f rows/s (whole process; (d) is %.2f x)\n",
             rows / Median(pgloaders), Median(pgloaders) / batchedRun);

@@ -7,12 +7,11 @@
 
 namespace {
 
-constexpr qsizetype firstPart = 4096; // units: most values fit, and it is all a short value costs
-
 // Reads into out (QString: UTF-16 units, QByteArray: bytes) from unit 0 on. terminated: the driver ends
 // every part with a terminator of one unit, which the next part overwrites.
 template <typename Buffer>
-short ReadParts(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, Buffer& out, bool& null) {
+short ReadParts(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, Buffer& out, bool& null,
+                qsizetype firstPart) {
     using Unit = std::remove_reference_t<decltype(*out.data())>;
     constexpr qsizetype unit = sizeof(Unit);
     const qsizetype end = cType == SQL_C_BINARY ? 0 : 1;
@@ -62,12 +61,14 @@ short ReadParts(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, Buffer& o
 
 } // namespace
 
-short ReadWideText(void* stmt, unsigned short column, QString& text, bool& null) {
-    return ReadParts(static_cast<SQLHSTMT>(stmt), column, SQL_C_WCHAR, text, null);
+short ReadWideText(void* stmt, unsigned short column, QString& text, bool& null, qsizetype firstPart) {
+    return ReadParts(static_cast<SQLHSTMT>(stmt), column, SQL_C_WCHAR, text, null, firstPart);
 }
 
-short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& bytes, bool& null) {
-    return ReadParts(static_cast<SQLHSTMT>(stmt), column, utf8Text ? SQL_C_CHAR : SQL_C_BINARY, bytes, null);
+short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& bytes, bool& null,
+                qsizetype firstPart) {
+    return ReadParts(static_cast<SQLHSTMT>(stmt), column, utf8Text ? SQL_C_CHAR : SQL_C_BINARY, bytes, null,
+                     firstPart);
 }
 
 void HexDigits(const QByteArray& bytes, QString& hex) {

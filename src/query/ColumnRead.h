@@ -8,12 +8,18 @@
 #include <QByteArray>
 #include <QString>
 
+// Units the first call asks for: most values fit, and it is all a short value costs. A buffer kept
+// with many others (rows read ahead) starts smaller, since each keeps its room.
+inline constexpr qsizetype FirstReadPart = 4096;
+
 // As UTF-16 (SQL_C_WCHAR), NUL characters inside kept as far as the driver's length reaches. Returns
 // the ODBC return code of the failing call, or 0; null tells a NULL value (text is then empty).
-short ReadWideText(void* stmt, unsigned short column, QString& text, bool& null);
+short ReadWideText(void* stmt, unsigned short column, QString& text, bool& null,
+                   qsizetype firstPart = FirstReadPart);
 
 // As bytes: SQL_C_BINARY, or with utf8Text SQL_C_CHAR (which the caller knows to be UTF-8).
-short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& bytes, bool& null);
+short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& bytes, bool& null,
+                qsizetype firstPart = FirstReadPart);
 
 // The bytes as upper-case hexadecimal digits, into hex (its buffer reused).
 void HexDigits(const QByteArray& bytes, QString& hex);

@@ -54,17 +54,17 @@ void TQuery::TImpl::FailStatement(SQLRETURN rc, const char* action, const TWaitR
     throw error;
 }
 
-SQLRETURN TQuery::TImpl::ReadText(SQLUSMALLINT column, TColumnData& data) {
+SQLRETURN TQuery::TImpl::ReadText(SQLUSMALLINT column, TColumnData& data, qsizetype part) {
     const bool utf8 = db->utf8Narrow_;
     const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null)
-                              : ReadWideText(stmt, column, data.raw, data.null);
+                              : ReadWideText(stmt, column, data.raw, data.null, part);
     if (rc == SQL_SUCCESS && utf8)
         data.raw = QString::fromUtf8(bytes);
     return rc;
 }
 
-SQLRETURN TQuery::TImpl::ReadBinary(SQLUSMALLINT column, TColumnData& data) {
-    const SQLRETURN rc = ReadBytes(stmt, column, false, data.bytes, data.null);
+SQLRETURN TQuery::TImpl::ReadBinary(SQLUSMALLINT column, TColumnData& data, qsizetype part) {
+    const SQLRETURN rc = ReadBytes(stmt, column, false, data.bytes, data.null, part);
     data.hexStale = true;
     return rc;
 }
@@ -90,15 +90,15 @@ SQLRETURN TQuery::TImpl::ReadDouble(SQLUSMALLINT column, TColumnData& data) {
     return SQL_SUCCESS;
 }
 
-SQLRETURN TQuery::TImpl::ReadRow(std::vector<TColumnData>& row, bool& readFailed) {
+SQLRETURN TQuery::TImpl::ReadRow(std::vector<TColumnData>& row, bool& readFailed, qsizetype part) {
     const SQLRETURN fetched = SQLFetch(stmt);
     if (!SQL_SUCCEEDED(fetched))
         return fetched;
     for (size_t i = 0; i < row.size(); ++i) {
         TColumnData& data = row[i];
         const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
-        const SQLRETURN rc = data.kind == TReadKind::Text     ? ReadText(column, data)
-                             : data.kind == TReadKind::Binary ? ReadBinary(column, data)
+        const SQLRETURN rc = data.kind == TReadKind::Text     ? ReadText(column, data, part)
+                             : data.kind == TReadKind::Binary ? ReadBinary(column, data, part)
                                                               : ReadDouble(column, data);
         if (rc != SQL_SUCCESS) {
             readFailed = true;
@@ -122,15 +122,18 @@ bool TQuery::TImpl::FetchRow() {
 }
 
 namespace {
-// A portion read ahead: enough rows to keep the reading busy, few enough bytes to keep memory flat.
+// A portion read ahead: enough rows to keep the reading busy, few enough bytes of values to keep memory
+// flat; a smaller first part keeps the room each buffer holds near its value.
 constexpr size_t AheadRows = 256;
 constexpr qsizetype AheadBytes = 1024 * 1024;
+constexpr qsizetype AheadFirstPart = 256;
 } // namespace
 
 void TQuery::TImpl::StartAhead() {
     filling.count = filling.next = 0;
     filling.rc = SQL_SUCCESS;
     filling.readFailed = false;
+    filling.full = false;
     db->Start(stmt, [this] { return FillAhead(); });
     aheadStarted = true;
 }
@@ -144,13 +147,14 @@ short TQuery::TImpl::FillAhead() {
                 row[i].kind = kinds[i];
         }
         std::vector<TColumnData>& row = filling.rows[filling.count];
-        const SQLRETURN rc = ReadRow(row, filling.readFailed);
+        const SQLRETURN rc = ReadRow(row, filling.readFailed, AheadFirstPart);
         if (rc != SQL_SUCCESS)
             return rc;
         ++filling.count;
         for (const TColumnData& data : row)
             held += data.raw.size() * 2 + data.bytes.size();
     }
+    filling.full = held >= AheadBytes;
     return SQL_SUCCESS;
 }
 
@@ -169,7 +173,8 @@ bool TQuery::TImpl::NextAhead() {
         ahead.next = 0;
         ahead.rc = wait.Rc;
         ahead.wait = wait;
-        if (ahead.rc == SQL_SUCCESS)
+        // Large values are held in one portion at a time besides the row being worked on.
+        if (ahead.rc == SQL_SUCCESS && !ahead.full)
             StartAhead();
     }
     std::swap(columns, ahead.rows[ahead.next++]);

@@ -7,6 +7,7 @@
 #include <sql.h>
 #include <vector>
 
+#include "query/ColumnRead.h"
 #include "query/Database.h"
 #include "query/StatementText.h"
 
@@ -46,6 +47,7 @@ struct TQuery::TImpl {
         // How the fetch ended: SQL_SUCCESS at its cap, SQL_NO_DATA at the last row, else its failure.
         short rc = SQL_SUCCESS;
         bool readFailed = false; // a column read failed (rather than the fetch)
+        bool full = false;       // ended at the byte cap: the next portion waits until this one is taken
         TWaitResult wait;
     };
     TAhead ahead, filling;
@@ -70,14 +72,15 @@ struct TQuery::TImpl {
     [[noreturn]] void FailStatement(SQLRETURN rc, const char* action, const TWaitResult& wait = {});
 
     // On the connection's thread: a value of the current row into data; 0, or the failing call's code.
-    SQLRETURN ReadText(SQLUSMALLINT column, TColumnData& data);
-    SQLRETURN ReadBinary(SQLUSMALLINT column, TColumnData& data);
+    // part: the units a text or bytes buffer first takes (FirstReadPart).
+    SQLRETURN ReadText(SQLUSMALLINT column, TColumnData& data, qsizetype part);
+    SQLRETURN ReadBinary(SQLUSMALLINT column, TColumnData& data, qsizetype part);
     SQLRETURN ReadDouble(SQLUSMALLINT column, TColumnData& data);
 
     // The hot path of every transfer: one fetch, then each column into its reused buffer.
     bool FetchRow();
     // On the connection's thread: SQLFetch and every column into row; readFailed when a column failed.
-    SQLRETURN ReadRow(std::vector<TColumnData>& row, bool& readFailed);
+    SQLRETURN ReadRow(std::vector<TColumnData>& row, bool& readFailed, qsizetype part = FirstReadPart);
     // The next row into columns from the rows read ahead, starting the next portion; false at the end.
     bool NextAhead();
     void StartAhead();
