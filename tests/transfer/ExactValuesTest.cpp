@@ -14,12 +14,13 @@ namespace {
 // Numbers, dates and texts read as numbers arrive with every digit, and the same whoever runs the flow.
 class ExactValuesOn : public TEngineTest {
 protected:
-    void Run(bool scripting, const QString& exportFile = {}) {
+    void Run(bool scripting, const QString& exportFile = {}, int batchRows = 1) {
         TScriptedAnswerer answers;
         if (scripting)
             answers.AnswerSave(exportFile);
         TRunSettings settings;
         settings.Scripting = scripting;
+        settings.BatchRows = batchRows;
         settings.ContractFilter = [] { return QString("1"); };
         auto* window = new TFTransfer(settings, TRunOptions());
         QPointer<TFTransfer> guard(window);
@@ -69,6 +70,12 @@ TEST_P(ExactValuesOn, EveryDigitArrivesWhateverTheLocale) {
             firstExport = exported;
         EXPECT_EQ(exported, firstExport);
     }
+    // Rows sent many to an INSERT (into PostgreSQL as arrays) keep every digit too.
+    dest->ExecDirect("delete from DST");
+    SetRegionalLocaleForTests(QLocale("sl_SI"));
+    Run(false, {}, 10);
+    SetRegionalLocaleForTests(QLocale::c());
+    EXPECT_EQ(QueryRows("DBDest", "select * from DST order by ID"), firstRows);
     ResetRegionalLocaleForTests();
     EXPECT_EQ(firstRows,
               QStringList({"1|1.234567|0.000012345|0.000012345|2024-03-01T13:45:10|0.000012345|1234.56",
