@@ -42,8 +42,8 @@ const QStringList AllValues{
     "abcd\\ef",
     QString("abcd") + QString::fromUcs4(U"\U0001F600") + "x", // quote, backslash, emoji at the cut
     "NULL",
-    "{a,\"b\"}", // an array's own marks
-    QString(300000, 'z') + "\\'); drop table VICTIM; --",     // too large for a statement's text
+    "{a,\"b\"}",                                          // an array's own marks
+    QString(300000, 'z') + "\\'); drop table VICTIM; --", // too large for a statement's text
 };
 const QString Trailer = "); drop table VICTIM; --";
 
