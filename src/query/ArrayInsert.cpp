@@ -23,21 +23,21 @@ void TArrayInsert::Clear() {
 
 namespace {
 
-// Appends a quoted element holding the text a literal's body gives (apostrophes doubled, backslashes
-// doubled), written inside an E'...' array literal: the array's own quote and backslash escapes, each
-// backslash doubled again for the literal.
-void AppendQuotedElement(QString& array, QStringView body) {
+// Appends a quoted element holding the text a literal's body gives: its apostrophes doubled, and with
+// backslashesDoubled its backslashes too. The array's own escapes go before a quote and a backslash.
+void AppendQuotedElement(QString& array, QStringView body, bool backslashesDoubled) {
     array += QLatin1Char('"');
-    if (!body.contains(QLatin1Char('"')) && !body.contains(QLatin1Char('\\'))) {
+    if (!body.contains(QLatin1Char('\'')) && !body.contains(QLatin1Char('"')) &&
+        !body.contains(QLatin1Char('\\'))) {
         array += body;
     } else {
-        for (const QChar c : body) {
-            if (c == QLatin1Char('"'))
-                array += QLatin1String("\\\\\"");
-            else if (c == QLatin1Char('\\'))
-                array += QLatin1String("\\\\");
-            else
-                array += c;
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            const QChar c = body[i];
+            if (c == QLatin1Char('\'') || (c == QLatin1Char('\\') && backslashesDoubled))
+                ++i; // the second of the pair
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+                array += QLatin1Char('\\');
+            array += c;
         }
     }
     array += QLatin1Char('"');
@@ -49,10 +49,9 @@ bool AppendUnquotedElement(QString& array, const QString& value) {
     if (value == QLatin1String("NULL")) {
         array += value;
     } else if (value.startsWith(escapePrefix) && value.endsWith(QLatin1Char('\'')) && value.size() >= 3) {
-        AppendQuotedElement(array, QStringView(value).mid(2, value.size() - 3));
+        AppendQuotedElement(array, QStringView(value).mid(2, value.size() - 3), true);
     } else if (value.startsWith(decodePrefix) && value.endsWith(decodeSuffix)) {
-        // bytea's input takes \x and the digits; the backslash escaped for the array, then the literal
-        array += QLatin1String("\"\\\\\\\\x");
+        array += QLatin1String("\"\\\\x"); // bytea's input takes \x and the digits
         array += QStringView(value).mid(decodePrefix.size(),
                                         value.size() - decodePrefix.size() - decodeSuffix.size());
         array += QLatin1Char('"');
@@ -81,18 +80,27 @@ void TArrayInsert::Add(const std::vector<TFd>& values) {
         // A quoted text holds a backslash only where the server's setting decides what it means.
         const bool quoted = value.ValueKind == 1 && !value.Value.contains(QLatin1Char('\\'));
         if (quoted)
-            AppendQuotedElement(array, value.Value);
+            AppendQuotedElement(array, value.Value, false);
         else if (value.Large || value.ValueKind == 1 || !AppendUnquotedElement(array, value.Value))
             usable_ = false;
     }
     ++rows_;
 }
 
-QStringList TArrayInsert::Statement(const QString& insertLine, const QString& columnsLine) const {
-    QStringList lines{insertLine, columnsLine, QStringLiteral("select * from unnest(")};
-    lines.reserve(qsizetype(arrays_.size()) + 3);
-    for (size_t i = 0; i < arrays_.size(); ++i)
-        lines << QStringLiteral("E'{") + arrays_[i] + QStringLiteral("}'::") + types_[qsizetype(i)] +
-                     (i + 1 < arrays_.size() ? QStringLiteral("[], ") : QStringLiteral("[])"));
-    return lines;
+QStringList TArrayInsert::Statement(const QString& insertLine, const QString& columnsLine,
+                                    TLargeSplices& splices) const {
+    QString unnest = QStringLiteral("select * from unnest(");
+    splices.clear();
+    for (size_t i = 0; i < arrays_.size(); ++i) {
+        auto array = std::make_shared<TLargeValue>();
+        array->Text = QLatin1Char('{') + arrays_[i] + QLatin1Char('}');
+        array->Backslashes = TBackslashes::Escape; // so the literal reads alike under either setting
+        array->Prefix = QStringLiteral("E'");
+        array->Suffix = QStringLiteral("'");
+        splices.push_back({2, unnest.size(), std::move(array)});
+        unnest += QLatin1Char('?');
+        unnest += QStringLiteral("::") + types_[qsizetype(i)] + QStringLiteral("[]");
+        unnest += i + 1 < arrays_.size() ? QStringLiteral(", ") : QStringLiteral(")");
+    }
+    return {insertLine, columnsLine, unnest};
 }

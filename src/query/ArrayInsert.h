@@ -3,6 +3,8 @@
 // Many rows of a PostgreSQL INSERT as one array per column, unnested: the server reads an array many
 // times faster than a VALUES list of the same rows. Each element is taken from the literal the row's
 // own INSERT carries and read by the column type's own input, so both forms insert the same values.
+// The arrays are bound to the statement's "?" marks, which spares the driver and the server reading
+// them as literals; the logs show each as its literal (E'{...}'::int4[]).
 
 #include <QString>
 #include <QStringList>
@@ -23,13 +25,15 @@ public:
     void Add(const std::vector<TFd>& values);
     // Whether the rows added since the last Clear can go as arrays.
     bool Usable() const { return usable_ && rows_ > 0; }
-    // The statement's lines: the row INSERT's own first two (table, columns), then the arrays.
-    QStringList Statement(const QString& insertLine, const QString& columnsLine) const;
+    // The statement's lines: the row INSERT's own first two (table, columns), then the unnested arrays,
+    // each a "?" spliced with its array.
+    QStringList Statement(const QString& insertLine, const QString& columnsLine,
+                          TLargeSplices& splices) const;
     void Clear();
 
 private:
     QStringList types_;
-    std::vector<QString> arrays_; // each column's elements so far, comma-separated
+    std::vector<QString> arrays_; // each column's elements so far, comma-separated, in the array's syntax
     int rows_ = 0;
     bool usable_ = false;
 };

@@ -198,42 +198,52 @@ void TLangQuery::ClearFieldValues() {
     fieldValues_.clear();
 }
 
+namespace {
+// Binds the splices' values to the statement's "?" marks while it is handed over.
+struct TBound {
+    std::vector<TLargeValuePtr>& values;
+    TBound(std::vector<TLargeValuePtr>& bound, const TLargeSplices& splices) : values(bound) {
+        for (const TLargeSplice& s : splices)
+            values.push_back(s.Value);
+    }
+    ~TBound() { values.clear(); }
+};
+} // namespace
+
 void TLangQuery::ExecInsert() {
     if (DataType == dtStandardSQL || DataType == dtMSSql7 || DataType == dtInformix) {
         BuildInsert();
         if (scripting_) {
             AppendToFile(scriptFile_, SQL, splices_);
         } else {
-            struct TUnbind {
-                std::vector<TLargeValuePtr>& values;
-                ~TUnbind() { values.clear(); }
-            } unbind{LargeValues};
-            for (const TLargeSplice& s : splices_)
-                LargeValues.push_back(s.Value);
+            const TBound bound(LargeValues, splices_);
             ExecSQL();
         }
     }
     emptyResult_ = true;
 }
 
-void TLangQuery::ExecComposed() {
+void TLangQuery::ExecComposed(const TLargeSplices& splices) {
     Close();
-    logError_ = LogComposed(SQL, !scripting_);
-    if (scripting_)
-        AppendToFile(scriptFile_, SQL);
-    else
+    logError_ = LogComposed(SQL, !scripting_, splices);
+    if (scripting_) {
+        AppendToFile(scriptFile_, SQL, splices);
+    } else {
+        const TBound bound(LargeValues, splices);
         ExecSQL();
+    }
     emptyResult_ = true;
 }
 
-void TLangQuery::StartComposed() {
+void TLangQuery::StartComposed(const TLargeSplices& splices) {
     Close();
-    logError_ = LogComposed(SQL, !scripting_);
+    logError_ = LogComposed(SQL, !scripting_, splices);
     emptyResult_ = true;
     if (scripting_) {
-        AppendToFile(scriptFile_, SQL);
+        AppendToFile(scriptFile_, SQL, splices);
         return;
     }
+    const TBound bound(LargeValues, splices); // the connection keeps its own hold of them
     StartExecSQL();
     composedStarted_ = true;
 }

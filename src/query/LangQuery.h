@@ -85,12 +85,13 @@ public:
     // Logs and executes the statement held in SQL, or appends it to ScriptFile when scripting.
     void ExecModify();
     // Logs and executes an INSERT composed elsewhere and held in SQL (one of many rows), or appends it
-    // to ScriptFile when scripting; the statement logs as ExecInsert writes them.
-    void ExecComposed();
+    // to ScriptFile when scripting; the statement logs as ExecInsert writes them. splices: values bound
+    // to the statement's "?" marks, written as their literals where the statement is written out.
+    void ExecComposed(const TLargeSplices& splices = {});
     // ExecComposed in two halves: Start logs the statement and hands it to the connection (or appends
     // it to ScriptFile, which is all there is to it); Finish waits for the answer and raises what
     // ExecComposed would. Nothing else may run on the query in between.
-    void StartComposed();
+    void StartComposed(const TLargeSplices& splices = {});
     void FinishComposed();
 
     // The compositions, each replacing the statement text.

@@ -401,13 +401,14 @@ void TRecordCopy::SendPending() {
     pending_.clear();
     pendingBytes_ = 0;
     // A batch that fails goes again in halves as VALUES lists, which fail as the rows' own INSERTs do.
-    q_.QT.SQL = sent_.size() > 1 && arrays_.Usable() ? arrays_.Statement(sent_[0][0], sent_[0][1])
+    TLargeSplices arrays;
+    q_.QT.SQL = sent_.size() > 1 && arrays_.Usable() ? arrays_.Statement(sent_[0][0], sent_[0][1], arrays)
                                                      : BatchStatement(sent_, 0, sent_.size());
     arrays_.Clear();
     sendError_ = nullptr;
     RenewPathCheckMoment(); // the rows were composed in one moment; the logs and the export look afresh
     try {
-        q_.QT.StartComposed();
+        q_.QT.StartComposed(arrays);
     } catch (...) {
         sendError_ = std::current_exception();
     }

@@ -249,7 +249,7 @@ TEST_P(TransferOn, BatchesEndEveryRowAsRowByRowDoes) {
     // PostgreSQL reads a column's values as one array faster than a VALUES list.
     const QRegularExpression tenRows(
         GetParam() == TEngine::PostgreSQL
-            ? R"(unnest\(\s+E'\{1,2,3,4,5,6,7,8,9,10\}'::int4\[\],\s+E'\{"n''1",("n''\d+",){8}"n''10"\}'::varchar\[\],\s+E'\{("B",){9}"B"\}'::varchar\[\]\))"
+            ? R"(unnest\(E'\{1,2,3,4,5,6,7,8,9,10\}'::int4\[\],\s+E'\{"n''1",("n''\d+",){8}"n''10"\}'::varchar\[\],\s+E'\{("B",){9}"B"\}'::varchar\[\]\))"
             : R"(values\s+\(1, 'n''1', 'B'\),(\s+\(\d+, 'n''\d+', 'B'\),){8}\s+\(10, )");
     EXPECT_TRUE(batched.statements.contains(tenRows)) << batched.statements.left(600).toStdString();
 
