@@ -213,7 +213,13 @@ double SendInsertForm(TDatabase& dest, TInsertForm form, int rows) {
         return timer.nsecsElapsed() / 1e9;
     }
     if (form == TInsertForm::Unnest) {
+        // As the batches send them: one array a column, bound to ?::type[].
         const char* types[] = {"int4", "varchar", "float8", "date", "varchar", "varchar"};
+        QString sql = "insert into BENCH_D (ID, NAME, AMOUNT, CREATED, KIND, REGION) select * from unnest(";
+        for (int c = 0; c < 6; ++c)
+            sql += QString("?::%1[]%2").arg(types[c], c < 5 ? ", " : ")");
+        SQLHSTMT h = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dest.Handle()), &h);
         for (int first = 1; first <= rows; first += per) {
             QStringList columns[6];
             for (int id = first; id < first + per && id <= rows; ++id) {
@@ -221,13 +227,22 @@ double SendInsertForm(TDatabase& dest, TInsertForm form, int rows) {
                 for (int c = 0; c < 6; ++c)
                     columns[c] << "\"" + t[c] + "\"";
             }
-            QStringList arrays;
-            for (int c = 0; c < 6; ++c)
-                arrays << "E'{" + columns[c].join(',') + "}'::" + types[c] + "[]";
-            dest.ExecDirect(
-                "insert into BENCH_D (ID, NAME, AMOUNT, CREATED, KIND, REGION) select * from unnest(" +
-                arrays.join(", ") + ")");
+            QString arrays[6];
+            SQLLEN lengths[6];
+            for (int c = 0; c < 6; ++c) {
+                arrays[c] = "{" + columns[c].join(',') + "}";
+                lengths[c] = SQLLEN(arrays[c].size() * 2);
+                SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR,
+                                 SQLULEN(arrays[c].size()), 0, const_cast<ushort*>(arrays[c].utf16()),
+                                 lengths[c], &lengths[c]);
+            }
+            const SQLRETURN rc = SQLExecDirectW(h, (SQLWCHAR*)sql.utf16(), SQL_NTS);
+            if (!SQL_SUCCEEDED(rc)) {
+                std::fprintf(stderr, "unnested arrays failed (%d)\n", int(rc));
+                std::exit(1);
+            }
         }
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
         return timer.nsecsElapsed() / 1e9;
     }
     SQLHSTMT h = SQL_NULL_HSTMT;
