@@ -16,7 +16,7 @@ void TArrayInsert::Reset(QStringList types) {
 }
 
 void TArrayInsert::Clear() {
-    arrays_.assign(size_t(types_.size()), QString());
+    arrays_.assign(size_t(types_.size()), QStringLiteral("{"));
     rows_ = 0;
     usable_ = !types_.isEmpty();
 }
@@ -87,13 +87,14 @@ void TArrayInsert::Add(const std::vector<TFd>& values) {
     ++rows_;
 }
 
-QStringList TArrayInsert::Statement(const QString& insertLine, const QString& columnsLine,
-                                    TLargeSplices& splices) const {
+QStringList TArrayInsert::Take(const QString& insertLine, const QString& columnsLine,
+                               TLargeSplices& splices) {
     QString unnest = QStringLiteral("select * from unnest(");
     splices.clear();
     for (size_t i = 0; i < arrays_.size(); ++i) {
         auto array = std::make_shared<TLargeValue>();
-        array->Text = QLatin1Char('{') + arrays_[i] + QLatin1Char('}');
+        arrays_[i] += QLatin1Char('}');
+        array->Text = std::move(arrays_[i]);
         array->Backslashes = TBackslashes::Escape; // so the literal reads alike under either setting
         array->Prefix = QStringLiteral("E'");
         array->Suffix = QStringLiteral("'");
@@ -102,5 +103,6 @@ QStringList TArrayInsert::Statement(const QString& insertLine, const QString& co
         unnest += QStringLiteral("::") + types_[qsizetype(i)] + QStringLiteral("[]");
         unnest += i + 1 < arrays_.size() ? QStringLiteral(", ") : QStringLiteral(")");
     }
+    Clear();
     return {insertLine, columnsLine, unnest};
 }

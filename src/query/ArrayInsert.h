@@ -26,14 +26,13 @@ public:
     // Whether the rows added since the last Clear can go as arrays.
     bool Usable() const { return usable_ && rows_ > 0; }
     // The statement's lines: the row INSERT's own first two (table, columns), then the unnested arrays,
-    // each a "?" spliced with its array.
-    QStringList Statement(const QString& insertLine, const QString& columnsLine,
-                          TLargeSplices& splices) const;
+    // each a "?" spliced with its array, which it hands over: the rows added are cleared.
+    QStringList Take(const QString& insertLine, const QString& columnsLine, TLargeSplices& splices);
     void Clear();
 
 private:
     QStringList types_;
-    std::vector<QString> arrays_; // each column's elements so far, comma-separated, in the array's syntax
+    std::vector<QString> arrays_; // each column's array so far: "{", then its elements comma-separated
     int rows_ = 0;
     bool usable_ = false;
 };

@@ -402,7 +402,7 @@ void TRecordCopy::SendPending() {
     pendingBytes_ = 0;
     // A batch that fails goes again in halves as VALUES lists, which fail as the rows' own INSERTs do.
     TLargeSplices arrays;
-    q_.QT.SQL = sent_.size() > 1 && arrays_.Usable() ? arrays_.Statement(sent_[0][0], sent_[0][1], arrays)
+    q_.QT.SQL = sent_.size() > 1 && arrays_.Usable() ? arrays_.Take(sent_[0][0], sent_[0][1], arrays)
                                                      : BatchStatement(sent_, 0, sent_.size());
     arrays_.Clear();
     sendError_ = nullptr;
