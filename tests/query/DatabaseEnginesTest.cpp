@@ -261,6 +261,49 @@ TEST_P(DatabaseOn, PortionsReadEveryRow) {
     EXPECT_EQ(rows, 10000);
 }
 
+// Rows read ahead arrive whole and in order over many portions, with values longer than a read-ahead
+// buffer's first part and than a portion's byte cap; a query closed with a portion on its way leaves its
+// connection free for a started statement.
+TEST_P(DatabaseOn, RowsReadAheadArriveWholeAndInOrder) {
+    const QString longText(300, 'l'), hugeText(1200000, 'h');
+    ExecOn(Dsn(),
+           "create table DIGIT (N integer);insert into DIGIT values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
+           "create table MANY (N integer, T " +
+               Type("memo") +
+               ");"
+               "insert into MANY select a.N * 100 + b.N * 10 + c.N, NULL from DIGIT a, DIGIT b, DIGIT c;"
+               "update MANY set T = '" +
+               longText +
+               "' where N = 7;"
+               "update MANY set T = '" +
+               hugeText + "' where N in (300, 301)");
+    auto db = OpenTestDatabase(Dsn(), "Ahead");
+    const auto read = [](int stopAt) {
+        TQuery q;
+        q.DatabaseName = "Ahead";
+        q.ReadInPortions = q.ReadAhead = true;
+        q.SQL << "select N, T from MANY order by N";
+        q.Open();
+        int rows = 0;
+        for (; !q.Eof() && rows != stopAt; q.Next(), ++rows) {
+            EXPECT_EQ(q.Fields(0).AsInteger(), rows);
+            const QString expected = rows == 7                    ? QString(300, 'l')
+                                     : rows == 300 || rows == 301 ? QString(1200000, 'h')
+                                                                  : QString();
+            EXPECT_EQ(q.Fields(1).RawText(), expected) << rows;
+        }
+        return rows;
+    };
+    EXPECT_EQ(read(-1), 1000);
+    EXPECT_EQ(read(100), 100); // closed with the next portion on its way
+    TQuery started;
+    started.DatabaseName = "Ahead";
+    started.SQL << "insert into MANY values (-1, NULL)";
+    started.StartExecSQL();
+    started.FinishExecSQL();
+    EXPECT_EQ(QueryRows("Ahead", "select count(*) from MANY"), QStringList{"1001"});
+}
+
 // Letters of several scripts and characters beyond the basic plane (which the driver manager cannot
 // pass to a driver without wide-character entry points) arrive by every way a statement is sent, and
 // read back whole.
