@@ -149,17 +149,17 @@ void TRecordCopy::ChooseBatchSize() {
     batchCap_ = 1;
     arrays_.Reset({});
     q_.QS.ReadAhead = false;
-    if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
-        return;
     for (const TMapping& m : mappings_)
         if (!m.Translation.isEmpty() && !IsStaticTranslation(m.Translation))
             return;
-    batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
-    arrays_.Reset(ArrayTypes());
-    // The next rows are read while these are composed, unless the source's connection is also the one
-    // that takes the started INSERTs.
+    // The next rows are read while this one is composed and sent, unless the source's connection is also
+    // the one that takes the INSERTs. Flows that query a database for a row's values read row by row.
     q_.QS.ReadAhead =
         context_.Scripting || FindDatabase(q_.QS.DatabaseName) != FindDatabase(q_.QT.DatabaseName);
+    if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
+        return;
+    batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
+    arrays_.Reset(ArrayTypes());
 }
 
 QStringList TRecordCopy::ArrayTypes() const {
