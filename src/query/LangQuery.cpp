@@ -304,6 +304,10 @@ void TLangQuery::ComposeInsert() {
     splicedLine_.clear();
     QString& values = SQL[3];
     values.resize(0);
+    // A batch keeps each row's line, so this one is often new: a short line is given the last row's room
+    // at once, rather than growing a few characters at a time.
+    if (lastValuesSize_ <= 4096 && values.capacity() < lastValuesSize_)
+        values.reserve(lastValuesSize_ + lastValuesSize_ / 4);
     values += QLatin1Char('(');
     const size_t last = fieldValues_.size() - 1;
     for (size_t i = 0; i <= last; ++i) {
@@ -321,6 +325,7 @@ void TLangQuery::ComposeInsert() {
             values += i < last ? QLatin1String(", ") : QLatin1String(") ");
         }
     }
+    lastValuesSize_ = values.size();
     if (!splices_.empty())
         splicedLine_ = values;
 }

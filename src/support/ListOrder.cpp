@@ -25,14 +25,19 @@ QString LineValue(const QString& line) {
     return eq < 0 ? QString() : line.mid(eq + 1);
 }
 
-int IndexOfName(const QStringList& list, const QString& name) {
+QStringView LineNameView(const QString& line) {
+    const qsizetype eq = line.indexOf('=');
+    return eq < 0 ? QStringView(line) : QStringView(line).left(eq);
+}
+
+int IndexOfName(const QStringList& list, QStringView name) {
     for (int i = 0; i < list.size(); ++i)
-        if (LineName(list[i]).compare(name, Qt::CaseInsensitive) == 0)
+        if (LineNameView(list[i]).compare(name, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
 }
 
-QString ListValue(const QStringList& list, const QString& name) {
+QString ListValue(const QStringList& list, QStringView name) {
     const int index = IndexOfName(list, name);
     return index < 0 ? QString() : LineValue(list[index]);
 }

@@ -12,8 +12,10 @@ void SortLines(QStringList& lines);
 // The text before the first '=' of a NAME=VALUE line (the whole line without one), and the text after it.
 QString LineName(const QString& line);
 QString LineValue(const QString& line);
+// The name without a copy of its own, valid while the line is.
+QStringView LineNameView(const QString& line);
 
 // The value of the first line whose name equals name without regard to case; empty when none.
-QString ListValue(const QStringList& list, const QString& name);
+QString ListValue(const QStringList& list, QStringView name);
 // The index of that line; -1 when none.
-int IndexOfName(const QStringList& list, const QString& name);
+int IndexOfName(const QStringList& list, QStringView name);

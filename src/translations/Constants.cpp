@@ -6,7 +6,7 @@
 #include "support/EnDial3.h"
 
 bool IsConstExpression(const QString& expression) {
-    return expression.left(6).toUpper() == "CONST(";
+    return expression.startsWith(QLatin1String("CONST("), Qt::CaseInsensitive);
 }
 
 QString ConstIdentifier(const QString& expression) {
@@ -29,8 +29,10 @@ void SetListEntry(QStringList& list, const QString& id, const QString& value) {
 }
 
 QString ResolveConstant(const QString& mappingValue, const QStringList& constList) {
-    const QString id = ConstIdentifier(mappingValue);
-    return ListValue(constList, id);
+    // Looked up for every row: the identifier is not copied out of the mapping.
+    if (!IsConstExpression(mappingValue))
+        return ListValue(constList, QStringView());
+    return ListValue(constList, QStringView(mappingValue).mid(6, mappingValue.size() - 7));
 }
 
 bool NewConstant(QStringList& constList, const QString& flowsIni, QString* idOut) {

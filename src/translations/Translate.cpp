@@ -31,9 +31,9 @@ QString TranslationPath(const QString& name) {
 namespace {
 
 QString StaticLookup(const QStringList& pairs, const QString& sourceValue, const QString& def) {
-    const QString key = sourceValue.trimmed();
+    const QStringView key = QStringView(sourceValue).trimmed();
     for (const QString& line : pairs) {
-        if (LineName(line).compare(key, Qt::CaseInsensitive) == 0) {
+        if (LineNameView(line).compare(key, Qt::CaseInsensitive) == 0) {
             const QString value = LineValue(line);
             return value.isEmpty() ? def : value;
         }
