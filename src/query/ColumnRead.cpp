@@ -71,6 +71,37 @@ short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& by
                      firstPart);
 }
 
+namespace {
+// The length of the valid UTF-8 sequence at i, or 0.
+qsizetype SequenceAt(const QByteArray& bytes, qsizetype i) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const qsizetype length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+    if (length == 0 || i + length > bytes.size())
+        return 0;
+    return QByteArrayView(bytes.constData() + i, length).isValidUtf8() ? length : 0;
+}
+} // namespace
+
+QString TextOfUtf8(const QByteArray& bytes) {
+    if (QByteArrayView(bytes).isValidUtf8())
+        return QString::fromUtf8(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = SequenceAt(bytes, i);
+        if (length > 0)
+            text += QString::fromUtf8(bytes.constData() + i, length);
+        else
+            text += QChar(static_cast<unsigned char>(bytes[i]));
+        i += std::max<qsizetype>(length, 1);
+    }
+    return text;
+}
+
 void HexDigits(const QByteArray& bytes, QString& hex) {
     static const char16_t digits[] = u"0123456789ABCDEF";
     hex.resize(bytes.size() * 2);

@@ -87,6 +87,32 @@ TEST(Database, TextSurvivesAProcessLocaleThatIsNotUtf8) {
     EXPECT_EQ(read, letters);
 }
 
+TEST(Database, SqliteTextBytesThatAreNoUtf8KeepEveryByteAsACharacter) {
+    TestEnv::ResetSqlite("KelvoLite2");
+    auto db = OpenTestDatabase("KelvoLite2", "Bytes");
+    db->ExecDirect("create table u (n integer, s text)");
+    const struct {
+        const char* hex;
+        QString text;
+    } cases[] = {
+        {"41C48D42", QStringLiteral("AčB")},                        // valid: as it was
+        {"41C32842", QStringLiteral("A\u00C3(B")},                  // a lead byte without its continuation
+        {"FF41E8", QStringLiteral("\u00FFA\u00E8")},                // single bytes of a Latin-1 text
+        {"C080F09F9880", QStringLiteral("\u00C0\u0080\U0001F600")}, // an overlong form before an emoji
+        {"41F09F98", QStringLiteral("A\u00F0\u009F\u0098")},        // a sequence cut at the end
+    };
+    int n = 0;
+    for (const auto& c : cases)
+        db->ExecDirect(QString("insert into u values (%1, cast(X'%2' as text))").arg(++n).arg(c.hex));
+    auto q = Query("Bytes", "select s from u order by n");
+    q->Open();
+    for (const auto& c : cases) {
+        ASSERT_FALSE(q->Eof()) << c.hex;
+        EXPECT_EQ(q->Fields(0).AsString(), c.text) << c.hex;
+        q->Next();
+    }
+}
+
 // What each engine says about a syntax error, a missing table and a duplicate key.
 struct TEngineErrors {
     QString syntax, missingTable, duplicateKey;
