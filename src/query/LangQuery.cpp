@@ -225,6 +225,8 @@ void TLangQuery::ExecInsert() {
 
 void TLangQuery::ExecComposed(const TLargeSplices& splices) {
     Close();
+    if (OnSend)
+        OnSend(this);
     logError_ = LogComposed(SQL, !scripting_, splices);
     if (scripting_) {
         AppendToFile(scriptFile_, SQL, splices);
@@ -237,6 +239,8 @@ void TLangQuery::ExecComposed(const TLargeSplices& splices) {
 
 void TLangQuery::StartComposed(const TLargeSplices& splices) {
     Close();
+    if (OnSend)
+        OnSend(this);
     logError_ = LogComposed(SQL, !scripting_, splices);
     emptyResult_ = true;
     if (scripting_) {
@@ -257,6 +261,8 @@ void TLangQuery::FinishComposed() {
 
 void TLangQuery::BuildInsert() {
     ComposeInsert();
+    if (OnSend)
+        OnSend(this);
     logError_ = LogComposed(SQL, !scripting_, splices_);
 }
 

@@ -52,6 +52,9 @@ public:
     QString WhereClause;
     QString KontoLength;      // kept with the component, read by nothing
     TLangQueryEvent OnInsert; // raised by ExecInsert before composing
+    // Raised when a composed INSERT is about to be logged and run (or written to the export): later than
+    // OnInsert where the next row is composed while the last one runs.
+    TLangQueryEvent OnSend;
     TLangQueryEvent OnUpdate; // kept, never raised
     TLangQueryEvent OnDelete; // kept, never raised
 

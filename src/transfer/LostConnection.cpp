@@ -34,6 +34,7 @@ TRowResult CopyRowReopening(TRecordCopy& copy, const QString& flow, const QStrin
     try {
         dest->Reopen();
     } catch (const std::exception& error) {
+        copy.DropBatch(); // rows held back for the reopened connection were never sent: not read
         throw EKelvoError(QString("Flow %1 ended at row %2: the connection to database %3 was lost and could "
                                   "not be reopened.\n%4")
                               .arg(flow)

@@ -147,6 +147,7 @@ void TRecordCopy::ChooseBatchSize() {
     sent_.clear();
     sendError_ = nullptr;
     batchCap_ = 1;
+    queueing_ = false;
     arrays_.Reset({});
     q_.QS.ReadAhead = false;
     for (const TMapping& m : mappings_)
@@ -156,8 +157,12 @@ void TRecordCopy::ChooseBatchSize() {
     // the one that takes the INSERTs. Flows that query a database for a row's values read row by row.
     q_.QS.ReadAhead =
         context_.Scripting || FindDatabase(q_.QS.DatabaseName) != FindDatabase(q_.QT.DatabaseName);
+    // Row by row too, a row's INSERT goes on while the next row is composed, as a batch of one: its
+    // answer is taken before the next is sent, so the statements and their order stay the same.
+    queueing_ = !context_.Scripting && q_.QS.ReadAhead;
     if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
         return;
+    queueing_ = true;
     batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
     arrays_.Reset(ArrayTypes());
 }
@@ -264,6 +269,9 @@ QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
 TRowResult TRecordCopy::CopyRow() {
     // Translation files, the statement logs and the export file are checked once for the row.
     const TPathCheckMoment oneMoment;
+    // Rows held back while the destination's connection was lost go first on the reopened one.
+    if (sent_.empty() && PendingFull())
+        SendPending();
     TRowResult result = TRowResult::Copied;
     q_.QT.SQL = QStringList(); // not clear(): that allocates anew while a batch shares the old lines
     bool queued = false;
@@ -302,9 +310,9 @@ TRowResult TRecordCopy::CopyRow() {
             throw EKelvoError(refusal);
         }
         // A large value goes alone, after the rows before it; at a stop among those, this row was never read.
-        if (Batching() && large && FlushBatch() == TRowResult::Stop)
+        if (queueing_ && large && FlushBatch() == TRowResult::Stop)
             return TRowResult::Stop;
-        if (Batching() && !large) {
+        if (queueing_ && !large) {
             q_.QT.ComposeInsert();
             if (pending_.empty())
                 pendingFirst_ = RowsRead + 1;
@@ -315,8 +323,7 @@ TRowResult TRecordCopy::CopyRow() {
         } else {
             q_.QT.ExecInsert();
             ++Copied;
-            if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
-                FirstLogError = q_.QT.LogError();
+            CountLogError(q_.QT.LogError(), 1);
         }
     } catch (const EWriteError& error) {
         if (!q_.QT.Scripting())
@@ -328,7 +335,7 @@ TRowResult TRecordCopy::CopyRow() {
     } catch (const std::exception& error) {
         if (IsOperatorCancel(error))
             throw; // the row is neither copied nor failed: the run ends as cancelled
-        if (Batching()) {
+        if (queueing_) {
             // The rows composed before this one go first, as they would have row by row.
             const QStringList statement = q_.QT.SQL;
             if (FlushBatch() == TRowResult::Stop)
@@ -340,14 +347,17 @@ TRowResult TRecordCopy::CopyRow() {
     // Counted before the next is read: a source that fails there leaves this row ended all the same.
     ++RowsRead;
     q_.QS.Next();
-    if (queued && (int(pending_.size()) >= batchCap_ || pendingBytes_ >= BatchByteCap)) {
+    if (queued && PendingFull()) {
         // The batch before goes on while this one was composed; its answer is taken only now.
         result = SettleSent();
         if (result == TRowResult::Stop) {
             DropPending();
             return result;
         }
-        SendPending();
+        // On a lost connection the rows would fail unsent: they wait for it to be reopened.
+        const TDatabase* dest = FindDatabase(q_.QT.DatabaseName);
+        if (!dest || !dest->Lost())
+            SendPending();
     }
     return result;
 }
@@ -388,6 +398,10 @@ void TRecordCopy::DropBatch() {
     DropPending();
 }
 
+bool TRecordCopy::PendingFull() const {
+    return !pending_.empty() && (int(pending_.size()) >= batchCap_ || pendingBytes_ >= BatchByteCap);
+}
+
 void TRecordCopy::DropPending() {
     RowsRead -= int(pending_.size());
     pending_.clear();
@@ -412,6 +426,15 @@ void TRecordCopy::SendPending() {
     } catch (...) {
         sendError_ = std::current_exception();
     }
+    sentLogError_ = q_.QT.LogError();
+}
+
+void TRecordCopy::CountLogError(const QString& error, int rows) {
+    if (error.isEmpty())
+        return;
+    if (LogErrors == 0)
+        FirstLogError = error;
+    LogErrors += rows;
 }
 
 TRowResult TRecordCopy::SettleSent() {
@@ -422,6 +445,7 @@ TRowResult TRecordCopy::SettleSent() {
     sent_.clear();
     std::exception_ptr error = sendError_;
     sendError_ = nullptr;
+    const QString logError = sentLogError_; // the rows composed since have cleared the query's
     const int ended = Copied + Failed;
     // Rows neither copied nor kept (after a stop, a cancel or an error that ended the run) never
     // landed: they count as not read, as row by row they would not have been.
@@ -438,11 +462,13 @@ TRowResult TRecordCopy::SettleSent() {
             SendRows(rows, sentFirst_, 0, rows.size(), result, error);
         } else {
             Copied += int(rows.size());
-            if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
-                FirstLogError = q_.QT.LogError();
+            CountLogError(logError, int(rows.size()));
         }
     } catch (...) {
+        // An error that ends the run here ends it at that row, as row by row: the rows composed after it
+        // count as not read.
         settle();
+        DropPending();
         throw;
     }
     settle();
@@ -465,8 +491,7 @@ bool TRecordCopy::SendRows(const std::vector<QStringList>& rows, int first, size
     }
     if (!sent) {
         Copied += int(to - from);
-        if (!q_.QT.LogError().isEmpty() && LogErrors++ == 0)
-            FirstLogError = q_.QT.LogError();
+        CountLogError(q_.QT.LogError(), int(to - from));
         return true;
     }
     try {

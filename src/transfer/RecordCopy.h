@@ -77,11 +77,13 @@ public:
     void DropBatch();
     // Whether the flow's rows go in INSERTs of many rows.
     bool Batching() const { return batchCap_ > 1; }
+    // Whether an INSERT goes on while the next rows are composed (FlushBatch sends the last).
+    bool Queueing() const { return queueing_; }
 
     int RowsRead = 0;
     int Failed = 0;
     int Copied = 0;
-    int LogErrors = 0;     // inserts that ran without their statement log
+    int LogErrors = 0;     // rows that landed without their statement log
     QString FirstLogError; // the first of those failures, for Transfer.log
 
 private:
@@ -107,6 +109,8 @@ private:
     void SendPending();
     // Takes the answer to the rows on their way; a failure is split as SendRows does.
     TRowResult SettleSent();
+    // Whether the composed rows make an INSERT of their own (its rows or its bytes).
+    bool PendingFull() const;
     // Forgets the composed rows not sent: they count as not read.
     void DropPending();
     // Ends the run when the export file cannot be written: record and the after rows read past it are
@@ -115,6 +119,8 @@ private:
     // Keeps the failed row in FailedData.sql with its reason and counts it, asking nothing.
     void KeepFailedRow(const QString& reason, int record);
     void ChooseBatchSize();
+    // Counts rows that landed without their statement log.
+    void CountLogError(const QString& error, int rows);
     // The element types of the flow's columns where its batches can go as arrays; none otherwise.
     QStringList ArrayTypes() const;
 
@@ -122,6 +128,7 @@ private:
     TCopyContext context_;
     // Rows per INSERT for this flow, and the statements of the rows composed and not yet sent.
     int batchCap_ = 1;
+    bool queueing_ = false;
     std::vector<QStringList> pending_;
     qsizetype pendingBytes_ = 0;
     TArrayInsert arrays_;  // pending_ as arrays, where the destination reads them faster
@@ -130,6 +137,7 @@ private:
     std::vector<QStringList> sent_;
     int sentFirst_ = 0;
     std::exception_ptr sendError_;
+    QString sentLogError_; // why its statement log was not written, if it was not
     TFlowData flow_;
     std::vector<TMapping> mappings_;
     TDialect dialect_; // of the destination the statements are for

@@ -349,7 +349,7 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
             UpdateRecords();
     }
     batchMoment.reset();
-    if (copy_.Batching()) {
+    if (copy_.Queueing()) {
         inRow_ = true;
         const TRowResult last = copy_.FlushBatch();
         inRow_ = false;

@@ -36,6 +36,7 @@ public:
     TRunResult Run(const QStringList& flows, bool scripting, QString* error = nullptr) {
         TRunSettings settings;
         settings.Scripting = scripting;
+        settings.BatchRows = batchRows;
         settings.ContractFilter = [] { return QString("P1"); };
         TRunOptions options;
         options.StopOnError = [this] { return stopOnError; };
@@ -74,6 +75,7 @@ public:
     TTempProgramDir dir;
     std::unique_ptr<TDatabase> source, dest;
     bool stopOnError = false;
+    int batchRows = 1;
     bool summary = false;
 };
 
@@ -297,6 +299,15 @@ TEST_F(RunHonesty, TheEndOfEveryRunIsToldAsItWas) {
     EXPECT_TRUE(answers.AskedTexts().last().startsWith(
         "Data transfer ended with errors. The statement log could not be written"));
     EXPECT_TRUE(Log()[Log().size() - 2].startsWith("A Statement log not written for 2 records: "));
+
+    // In batches too every such row is counted, not the statement that carried it.
+    ExecOn("KelvoLite2", "delete from D");
+    batchRows = 10;
+    answers.AnswerMessage(mrOk);
+    result = Run({"A"}, false);
+    batchRows = 1;
+    EXPECT_EQ(result.Flows[0].LogErrors, 2);
+    EXPECT_EQ(QueryRows("DBDest", "select ID from D"), QStringList({"1", "3"}));
 }
 
 TEST(FlowFiles, EveryMappingLineIsReadWhateverItsLength) {

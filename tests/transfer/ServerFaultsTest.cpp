@@ -49,7 +49,7 @@ public:
         options.StopOnError = [this] { return stopOnError; };
         auto* window = new TFTransfer(settings, options);
         int row = 0;
-        window->QT().OnInsert = [&, window](TLangQuery*) {
+        window->QT().OnSend = [&, window](TLangQuery*) {
             if (++row == faultRow)
                 fault(*window);
         };
