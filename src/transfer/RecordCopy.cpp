@@ -157,12 +157,14 @@ void TRecordCopy::ChooseBatchSize() {
     // the one that takes the INSERTs. Flows that query a database for a row's values read row by row.
     q_.QS.ReadAhead =
         context_.Scripting || FindDatabase(q_.QS.DatabaseName) != FindDatabase(q_.QT.DatabaseName);
+    // ExecInsert composes nothing for that dialect: its rows keep going through it.
+    if (q_.QT.DataType == dtMsAccess)
+        return;
     // Row by row too, a row's INSERT goes on while the next row is composed, as a batch of one: its
     // answer is taken before the next is sent, so the statements and their order stay the same.
-    queueing_ = !context_.Scripting && q_.QS.ReadAhead;
-    if (context_.BatchRows <= 1 || q_.QT.DataType == dtMsAccess)
+    queueing_ = (!context_.Scripting && q_.QS.ReadAhead) || context_.BatchRows > 1;
+    if (context_.BatchRows <= 1)
         return;
-    queueing_ = true;
     batchCap_ = BatchRowCap(context_.BatchRows, dialect_.Engine);
     arrays_.Reset(ArrayTypes());
 }
@@ -420,7 +422,10 @@ void TRecordCopy::SendPending() {
                                                      : BatchStatement(sent_, 0, sent_.size());
     arrays_.Clear();
     sendError_ = nullptr;
-    RenewPathCheckMoment(); // the rows were composed in one moment; the logs and the export look afresh
+    // A batch's rows were composed in one moment; the logs and the export look afresh. Row by row, the
+    // INSERT goes in the moment of the row composed after it, as fresh.
+    if (Batching())
+        RenewPathCheckMoment();
     try {
         q_.QT.StartComposed(arrays);
     } catch (...) {
