@@ -225,9 +225,7 @@ void TLangQuery::ExecInsert() {
 
 void TLangQuery::ExecComposed(const TLargeSplices& splices) {
     Close();
-    if (OnSend)
-        OnSend(this);
-    logError_ = LogComposed(SQL, !scripting_, splices);
+    AnnounceAndLog(splices);
     if (scripting_) {
         AppendToFile(scriptFile_, SQL, splices);
     } else {
@@ -239,9 +237,7 @@ void TLangQuery::ExecComposed(const TLargeSplices& splices) {
 
 void TLangQuery::StartComposed(const TLargeSplices& splices) {
     Close();
-    if (OnSend)
-        OnSend(this);
-    logError_ = LogComposed(SQL, !scripting_, splices);
+    AnnounceAndLog(splices);
     emptyResult_ = true;
     if (scripting_) {
         AppendToFile(scriptFile_, SQL, splices);
@@ -261,9 +257,13 @@ void TLangQuery::FinishComposed() {
 
 void TLangQuery::BuildInsert() {
     ComposeInsert();
+    AnnounceAndLog(splices_);
+}
+
+void TLangQuery::AnnounceAndLog(const TLargeSplices& splices) {
     if (OnSend)
         OnSend(this);
-    logError_ = LogComposed(SQL, !scripting_, splices_);
+    logError_ = LogComposed(SQL, !scripting_, splices);
 }
 
 void TLangQuery::ComposeInsert() {

@@ -109,6 +109,8 @@ public:
     TLargeSplices LargeSplices() const;
 
 private:
+    // Raises OnSend, then writes the composed statement to the statement logs.
+    void AnnounceAndLog(const TLargeSplices& splices);
     void AddWherePart();
     void AddTail();
     QString MSSql7FromLine(bool& present) const;
