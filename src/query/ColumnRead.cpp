@@ -86,10 +86,30 @@ qsizetype SequenceAt(const QByteArray& bytes, qsizetype i) {
 }
 } // namespace
 
-QString TextOfUtf8(const QByteArray& bytes) {
-    if (QByteArrayView(bytes).isValidUtf8())
-        return QString::fromUtf8(bytes);
-    QString text;
+void TextOfUtf8(const QByteArray& bytes, QString& text) {
+    // ASCII, the usual text, is widened into the room the column's last value left, while that is small:
+    // a large value's room is not held for the rows after it.
+    const qsizetype n = bytes.size();
+    if (n > 0) {
+        if (text.isDetached() && text.capacity() >= n && text.capacity() <= 4096)
+            text.resize(n);
+        else
+            text = QString(n, Qt::Uninitialized);
+        const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
+        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        qsizetype i = 0;
+        while (i < n && in[i] < 0x80) {
+            out[i] = in[i];
+            ++i;
+        }
+        if (i == n)
+            return;
+    }
+    if (QByteArrayView(bytes).isValidUtf8()) {
+        text = QString::fromUtf8(bytes);
+        return;
+    }
+    text.clear();
     text.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
         const qsizetype length = SequenceAt(bytes, i);
@@ -99,7 +119,6 @@ QString TextOfUtf8(const QByteArray& bytes) {
             text += QChar(static_cast<unsigned char>(bytes[i]));
         i += std::max<qsizetype>(length, 1);
     }
-    return text;
 }
 
 void HexDigits(const QByteArray& bytes, QString& hex) {

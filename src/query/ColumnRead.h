@@ -22,8 +22,9 @@ short ReadBytes(void* stmt, unsigned short column, bool utf8Text, QByteArray& by
                 qsizetype firstPart = FirstReadPart);
 
 // Narrow text read as UTF-8. A file engine keeps whatever bytes it was given as text: a byte that
-// begins no valid sequence becomes the character of its Latin-1 code, so none is lost or merged.
-QString TextOfUtf8(const QByteArray& bytes);
+// begins no valid sequence becomes the character of its Latin-1 code, so none is lost or merged. Into
+// text, whose buffer is reused where it can be.
+void TextOfUtf8(const QByteArray& bytes, QString& text);
 
 // The bytes as upper-case hexadecimal digits, into hex (its buffer reused).
 void HexDigits(const QByteArray& bytes, QString& hex);

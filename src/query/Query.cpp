@@ -59,7 +59,7 @@ SQLRETURN TQuery::TImpl::ReadText(SQLUSMALLINT column, TColumnData& data, qsizet
     const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null)
                               : ReadWideText(stmt, column, data.raw, data.null, part);
     if (rc == SQL_SUCCESS && utf8)
-        data.raw = TextOfUtf8(bytes);
+        TextOfUtf8(bytes, data.raw);
     return rc;
 }
 
