@@ -308,30 +308,36 @@ void TLangQuery::ComposeInsert() {
 
     splices_.clear();
     splicedLine_.clear();
+    // The line's length is bounded before it is written: one allocation, then plain copies.
+    qsizetype bound = 1;
+    for (const TFd& fd : fieldValues_)
+        bound += fd.Large ? 3 : fd.Value.size() + (fd.ValueKind == 1 ? 4 : 2);
     QString& values = SQL[3];
-    values.resize(0);
-    // A batch keeps each row's line, so this one is often new: a short line is given the last row's room
-    // at once, rather than growing a few characters at a time.
-    if (lastValuesSize_ <= 4096 && values.capacity() < lastValuesSize_)
-        values.reserve(lastValuesSize_ + lastValuesSize_ / 4);
-    values += QLatin1Char('(');
+    if (values.isDetached() && values.capacity() >= bound)
+        values.resize(bound);
+    else
+        values = QString(bound, Qt::Uninitialized);
+    QChar* const begin = values.data();
+    QChar* out = begin;
+    const auto put = [&out](QStringView text) { out = std::copy(text.begin(), text.end(), out); };
+    *out++ = QLatin1Char('(');
     const size_t last = fieldValues_.size() - 1;
     for (size_t i = 0; i <= last; ++i) {
         const TFd& fd = fieldValues_[i];
         if (fd.Large) {
-            splices_.push_back({3, values.size(), fd.Large});
-            values += QLatin1Char('?');
-            values += i < last ? QLatin1String(", ") : QLatin1String(") ");
+            splices_.push_back({3, out - begin, fd.Large});
+            *out++ = QLatin1Char('?');
+            put(i < last ? u", " : u") ");
         } else if (fd.ValueKind == 1) {
-            values += QLatin1Char('\'');
-            values += fd.Value;
-            values += i < last ? QLatin1String("', ") : QLatin1String("')");
+            *out++ = QLatin1Char('\'');
+            put(fd.Value);
+            put(i < last ? u"', " : u"')");
         } else {
-            values += fd.Value;
-            values += i < last ? QLatin1String(", ") : QLatin1String(") ");
+            put(fd.Value);
+            put(i < last ? u", " : u") ");
         }
     }
-    lastValuesSize_ = values.size();
+    values.truncate(out - begin);
     if (!splices_.empty())
         splicedLine_ = values;
 }

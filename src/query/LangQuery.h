@@ -123,7 +123,6 @@ private:
     QString columnsLine_;
     TLargeSplices splices_;
     QString splicedLine_; // the value line the splices belong to
-    qsizetype lastValuesSize_ = 0;
     QStringList paramValues_;
     bool emptyResult_ = true;
     QString logError_;

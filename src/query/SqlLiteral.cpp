@@ -44,6 +44,22 @@ static qsizetype AlreadyPlain(QStringView text) {
     return keep;
 }
 
+QString ShortPlainNumberText(QStringView text) {
+    // A double tells apart any two texts of 15 significant digits in its normal range, so no shorter
+    // text reads back as the same double; 24 characters keep the value well inside that range.
+    const qsizetype keep = text.size() <= 24 ? AlreadyPlain(text) : -1;
+    if (keep <= 0)
+        return QString();
+    int significant = 0;
+    for (qsizetype i = 0; i < keep; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= '0' && c <= '9' && (significant > 0 || c != '0'))
+            ++significant;
+    }
+    // Zeros inside the whole part count too; a fraction's leading zeros do not. A zero has none.
+    return significant > 0 && significant <= 15 ? text.left(keep).toString() : QString();
+}
+
 QString PlainDecimalText(QStringView text) {
     if (const qsizetype keep = AlreadyPlain(text); keep > 0)
         return text.left(keep).toString();
@@ -115,12 +131,12 @@ QString DecimalWithScale(const QString& plain, int maxScale) {
     const qsizetype digits = dot < 0 ? 0 : plain.size() - dot - 1;
     if (digits <= 4 && !plain.startsWith('-')) {
         // The usual value: nothing to round, only zeros to add.
-        QString padded;
-        padded.reserve(plain.size() + 5);
-        padded += plain;
+        const qsizetype size = plain.size() + (dot < 0 ? 1 : 0) + 4 - digits;
+        QString padded(size, QLatin1Char('0'));
+        QChar* out = padded.data();
+        std::copy(plain.begin(), plain.end(), out);
         if (dot < 0)
-            padded += QLatin1Char('.');
-        padded.append(QString(4 - digits, QLatin1Char('0')));
+            out[plain.size()] = QLatin1Char('.');
         return padded;
     }
     const int scale = std::max(4, maxScale);

@@ -186,9 +186,18 @@ bool WriteAll(int fd, const QByteArray& data, off_t offset) {
     return true;
 }
 
-// The lines as written, each ended by CR LF, into a buffer reused from statement to statement.
+// The lines as written, each ended by CR LF, into a buffer reused from statement to statement. The same
+// statement written to a second file (the export after Query.log) is not converted again: the buffer
+// keeps a shared copy of the lines it holds, and a list changed since is no longer the same list.
 QByteArray& Lines(const QStringList& lines) {
     static QByteArray data;
+    static QStringList held;
+    static qsizetype heldSize = 0;
+    if (!lines.isEmpty() && lines.constData() == held.constData() && lines.size() == held.size()) {
+        data.resize(heldSize); // without the tail the last file added
+        return data;
+    }
+    held = QStringList();
     if (data.capacity() > 4 * 1024 * 1024)
         data = QByteArray(); // a large statement's buffer is not kept for the next one
     data.resize(0);
@@ -196,6 +205,9 @@ QByteArray& Lines(const QStringList& lines) {
         AppendLineUtf8(data, lines[i], i, {});
         data += "\r\n";
     }
+    heldSize = data.size();
+    if (data.capacity() <= 4 * 1024 * 1024)
+        held = lines;
     return data;
 }
 

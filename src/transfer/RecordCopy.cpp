@@ -199,13 +199,14 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
         m.Constant = IsConstExpression(m.Expression);
         if (!m.Constant) {
             m.Translation = ListValue(flow.Trans, m.DestName);
+            m.GenId = m.Translation == GenIdName;
             for (int i = 0; i < q_.QS.FieldCount(); ++i) {
                 if (q_.QS.Fields(i).FieldName.compare(m.Expression, Qt::CaseInsensitive) == 0) {
                     m.SourceIndex = i;
                     break;
                 }
             }
-            if (m.SourceIndex < 0 && m.Translation != GenIdName)
+            if (m.SourceIndex < 0 && !m.GenId)
                 throw EKelvoError(
                     QString("Flow %1: the destination column %2 is mapped to %3, which is not a "
                             "column of the source.")
@@ -213,6 +214,11 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
         }
         mappings_.push_back(m);
     }
+    hasConstants_ = std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) { return m.Constant; });
+    constants_.clear();
+    for (TMapping& m : mappings_)
+        if (m.Constant)
+            m.ConstantValue = ResolveConstant(m.Expression, constants_);
     if (mappings_.empty())
         throw EKelvoError(
             QString("Flow %1: no mapping line names a column of the destination table %2, so no "
@@ -250,9 +256,21 @@ QString Shown(const QString& value) {
 }
 } // namespace
 
+void TRecordCopy::ReadConstants() {
+    if (!hasConstants_)
+        return;
+    QStringList constants = context_.ConstList();
+    if (constants == constants_)
+        return;
+    constants_ = std::move(constants);
+    for (TMapping& m : mappings_)
+        if (m.Constant)
+            m.ConstantValue = ResolveConstant(m.Expression, constants_);
+}
+
 QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
     if (m.Constant)
-        return ResolveConstant(m.Expression, context_.ConstList());
+        return m.ConstantValue;
     if (m.Translation.isEmpty())
         return PlainValueText(m.Dest, *source);
     QString input;
@@ -278,6 +296,7 @@ TRowResult TRecordCopy::CopyRow() {
     q_.QT.SQL = QStringList(); // not clear(): that allocates anew while a batch shares the old lines
     bool queued = false;
     try {
+        ReadConstants();
         q_.QT.ClearFieldValues();
         QString refusal;
         bool large = false;
@@ -290,7 +309,7 @@ TRowResult TRecordCopy::CopyRow() {
             const bool hex = source && !m.Constant && m.Translation.isEmpty() && IsBinary(source->Type());
             const bool bytes = hex && IsBinary(m.Dest.Type);
             const QString value = bytes ? QString() : ValueOf(m, source ? &*source : nullptr);
-            if (m.Translation == GenIdName) {
+            if (m.GenId) {
                 q_.QT.AddFieldValue(m.DestName, GenIdText(dialect_, value, m.Dest.Name, flow_.Target), 0);
                 continue;
             }
@@ -562,7 +581,7 @@ QStringList TRecordCopy::FailedRowStatement() const {
         columns << m.DestName;
         if (m.Constant)
             values << Quoted(ResolveConstant(m.Expression, context_.ConstList()), dialect_);
-        else if (m.Translation == GenIdName)
+        else if (m.GenId)
             values << GenIdText(dialect_, TranslateValue(GenIdName, QString(), q_.Q), m.Dest.Name,
                                 flow_.Target);
         else if (m.SourceIndex < 0 || q_.QS.Fields(m.SourceIndex).IsNull())

@@ -93,10 +93,14 @@ private:
         QString Expression;
         bool Constant = false;
         QString Translation;
+        bool GenId = false; // Translation is GEN_ID
         int SourceIndex = -1;
+        QString ConstantValue; // of a constant, as constants_ resolve it
     };
 
     QString ValueOf(const TMapping& m, const TValueSource* source);
+    // Reads the constants for the row; the constant mappings are resolved again only when they changed.
+    void ReadConstants();
     void PointAtDestination();
     void ResolveMappings(const TFlowData& flow);
     QStringList FailedRowStatement() const;
@@ -140,5 +144,7 @@ private:
     QString sentLogError_; // why its statement log was not written, if it was not
     TFlowData flow_;
     std::vector<TMapping> mappings_;
+    bool hasConstants_ = false;
+    QStringList constants_; // as the constant mappings were last resolved against
     TDialect dialect_; // of the destination the statements are for
 };

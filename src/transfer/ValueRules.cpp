@@ -126,6 +126,8 @@ QString IsoValueText(TFieldType destType, double days, const QString& raw) {
     const QString date =
         iso.hasDate ? IsoDate(iso.year, iso.month, iso.day)
                     : IsoDate(fromDays.date().year(), fromDays.date().month(), fromDays.date().day());
+    if (destType == TFieldType::ftDate)
+        return date;
     QString time;
     if (iso.hasTime) {
         time = iso.hour < 10 ? QString('0' + QString::number(iso.hour)) : QString::number(iso.hour);
@@ -133,7 +135,7 @@ QString IsoValueText(TFieldType destType, double days, const QString& raw) {
                 (iso.secondText.isEmpty() ? QStringLiteral("00") : iso.secondText.toString()) +
                 Fraction(iso.fraction);
     } else if (iso.hasDate) {
-        time = "00:00:00";
+        time = QStringLiteral("00:00:00");
     } else {
         const QTime t = fromDays.time();
         QString digits(3, Qt::Uninitialized);
@@ -180,6 +182,8 @@ QString ExactDigits(const TValueSource& source) {
         if (!plain.isEmpty())
             return plain;
     }
+    if (QString plain = ShortPlainNumberText(source.Raw()); !plain.isEmpty())
+        return plain;
     const double number = source.Number();
     return std::isfinite(number) ? PlainDecimalText(ShortestNumberText(number)) : QString();
 }

@@ -1,6 +1,8 @@
 #include <QDate>
 #include <QRegularExpression>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "platform/DateTime.h"
 #include "platform/IsoText.h"
@@ -125,6 +127,38 @@ TEST(ValueRules, NumbersKeepEveryDigitTheDestinationHoldsAndNoValueTakesTheLocal
         {"10", "10"},     {"100.000", "100"}, {"-0", "0"},     {"0.0001", "0.0001"}, {"12.", "12"}};
     for (const auto& [text, expected] : plain)
         EXPECT_EQ(PlainDecimalText(QString(text)), expected) << text;
+}
+
+// The engine's own text of an approximate number stands for its shortest text where that is provably the
+// same: checked against the double's shortest text for the forms the engines write.
+TEST(ValueRules, AnApproximateNumbersOwnTextIsTakenOnlyWhereItIsItsShortestText) {
+    std::mt19937_64 random(7);
+    int taken = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const double v = std::ldexp(double(random() >> 11) / 9007199254740992.0, int(random() % 80) - 40) *
+                         (i % 2 ? -1 : 1);
+        for (const int digits : {3, 8, 15, 17}) {
+            const QString text = QString::number(v, 'f', digits % 8 + (i % 7));
+            const QString shortest = PlainDecimalText(ShortestNumberText(text.toDouble()));
+            const QString own = ShortPlainNumberText(text);
+            if (!own.isEmpty()) {
+                ++taken;
+                ASSERT_EQ(own, shortest) << qPrintable(text);
+            }
+            const QString g = QString::number(v, 'g', digits);
+            const QString fromG = ShortPlainNumberText(g);
+            if (!fromG.isEmpty()) {
+                ASSERT_EQ(fromG, PlainDecimalText(ShortestNumberText(g.toDouble()))) << qPrintable(g);
+            }
+        }
+    }
+    EXPECT_GT(taken, 10000);
+    // Too many digits, no plain form, zeros and far-off magnitudes go the long way.
+    for (const char* text : {"0.30000000000000004", "1234567890123456", "1e5", "-0.0", "0", "0.000",
+                             "0.00000000000000000000001", "+1.5", "1.5 ", ""})
+        EXPECT_EQ(ShortPlainNumberText(QString(text)), "") << text;
+    EXPECT_EQ(ShortPlainNumberText(u"-12.50"), "-12.5");
+    EXPECT_EQ(ShortPlainNumberText(u"123456789012345"), "123456789012345");
 }
 
 TEST(ValueRules, DatesOutsideTheBoundsFoldIntoTheTwentiethCentury) {
