@@ -56,7 +56,8 @@ void TQuery::TImpl::FailStatement(SQLRETURN rc, const char* action, const TWaitR
 
 SQLRETURN TQuery::TImpl::ReadText(SQLUSMALLINT column, TColumnData& data, qsizetype part) {
     const bool utf8 = db->utf8Narrow_;
-    const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null)
+    // A narrow part is not kept, but drivers fill all of it (strncpy): it is no larger than a wide one.
+    const SQLRETURN rc = utf8 ? ReadBytes(stmt, column, true, bytes, data.null, part)
                               : ReadWideText(stmt, column, data.raw, data.null, part);
     if (rc == SQL_SUCCESS && utf8)
         TextOfUtf8(bytes, data.raw);
