@@ -10,19 +10,29 @@ namespace {
 constexpr qsizetype Part = 64 * 1024; // characters or bytes encoded at a time
 
 // Statements are mostly ASCII: those characters are copied as they are, without a converted copy of
-// the text; from the first other character on, the rest is converted as a whole would be.
+// the text; from the first block holding any other character on, the rest is converted as a whole would
+// be. Blocks without an early exit let the compiler work on many characters at a time.
 void AppendUtf8(QByteArray& out, QStringView text) {
+    constexpr qsizetype block = 32;
     const qsizetype at = out.size(), n = text.size();
     out.resize(at + n);
     char* to = out.data() + at;
     const char16_t* in = text.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (in[i] >= 0x80) {
-            out.resize(at + i);
-            out += text.mid(i).toUtf8();
-            return;
-        }
+    qsizetype i = 0;
+    for (; i + block <= n; i += block) {
+        char16_t any = 0;
+        for (qsizetype j = 0; j < block; ++j)
+            any |= in[i + j];
+        if (any >= 0x80)
+            break;
+        for (qsizetype j = 0; j < block; ++j)
+            to[i + j] = char(in[i + j]);
+    }
+    for (; i < n && in[i] < 0x80; ++i)
         to[i] = char(in[i]);
+    if (i < n) {
+        out.resize(at + i);
+        out += text.mid(i).toUtf8();
     }
 }
 

@@ -15,16 +15,17 @@ QStringList BatchStatement(const std::vector<QStringList>& rows, size_t from, si
         return rows[from];
     QStringList lines = rows[from].mid(0, 3);
     lines.reserve(qsizetype(to - from) + 3);
-    for (size_t i = from; i < to; ++i) {
-        QString line = rows[i].value(3);
-        if (i + 1 < to) {
-            // A value line ends with ") " after an unquoted value; the comma goes right after the ')'.
-            while (line.endsWith(' '))
-                line.chop(1);
-            line += ',';
-        }
+    for (size_t i = from; i + 1 < to; ++i) {
+        // A value line ends with ") " after an unquoted value; the comma goes right after the ')'.
+        QStringView row = rows[i].size() > 3 ? QStringView(rows[i][3]) : QStringView();
+        while (row.endsWith(u' '))
+            row.chop(1);
+        QString line(row.size() + 1, Qt::Uninitialized);
+        std::copy(row.begin(), row.end(), line.data());
+        line[row.size()] = u',';
         lines << line;
     }
+    lines << rows[to - 1].value(3);
     return lines;
 }
 

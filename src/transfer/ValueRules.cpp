@@ -361,6 +361,16 @@ TStatementValue QuotedValue(const QString& text, const TDialect& dialect) {
     return {EscapeLiteral(text, dialect.Backslashes), 1, {}, {}};
 }
 
+// No apostrophe, backslash or NUL: the text stands in its literal as it is, on every engine.
+static bool NothingToEscape(QStringView text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0 || u == '\'' || u == '\\')
+            return false;
+    }
+    return true;
+}
+
 static TStatementValue Refused(const QString& text, const TDialect& dialect, const QString& reason) {
     TStatementValue value = QuotedValue(text, dialect);
     value.Refusal = reason;
@@ -374,6 +384,8 @@ TStatementValue EnterValue(const TColumnDesc& dest, const QString& valueText, co
         cls == TValueClass::Fixed || (cls == TValueClass::Other && IsQuotedOther(dest.Type))) {
         // Cut first: a cut after escaping could split a doubled apostrophe and open the literal.
         const QString text = cls == TValueClass::Character ? CutToSize(dest, valueText) : valueText;
+        if (text.size() <= LargeValueSize && NothingToEscape(text))
+            return {text, 1, {}, {}}; // the usual text: one look decides
         if (text.contains(QChar(0)))
             return Refused(text, dialect, "holds a NUL character, which no statement can carry");
         return QuotedValue(text, dialect);

@@ -114,13 +114,13 @@ bool IsDecimal(TFieldType type) {
 } // namespace
 
 QString TranslateValue(const QString& name, const QString& sourceValue, TLangQuery& lookup) {
-    if (name == GenIdName)
+    if (name == QLatin1String(GenIdName))
         return GenIdPattern;
     const TTranslationFile& translation = ReadTranslation(TranslationPath(name));
     const QString& type = translation.type;
     const QString& def = translation.def;
     const QStringList& pairs = translation.pairs;
-    if (type == "S")
+    if (type == QLatin1String("S"))
         return StaticLookup(pairs, sourceValue, def);
 
     QString statement;
