@@ -214,11 +214,9 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
         }
         mappings_.push_back(m);
     }
-    hasConstants_ = std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) { return m.Constant; });
-    constants_.clear();
-    for (TMapping& m : mappings_)
-        if (m.Constant)
-            m.ConstantValue = ResolveConstant(m.Expression, constants_);
+    hasConstants_ =
+        std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) { return m.Constant; });
+    ResolveConstants({});
     if (mappings_.empty())
         throw EKelvoError(
             QString("Flow %1: no mapping line names a column of the destination table %2, so no "
@@ -256,16 +254,19 @@ QString Shown(const QString& value) {
 }
 } // namespace
 
-void TRecordCopy::ReadConstants() {
-    if (!hasConstants_)
-        return;
-    QStringList constants = context_.ConstList();
-    if (constants == constants_)
-        return;
+void TRecordCopy::ResolveConstants(QStringList constants) {
     constants_ = std::move(constants);
     for (TMapping& m : mappings_)
         if (m.Constant)
             m.ConstantValue = ResolveConstant(m.Expression, constants_);
+}
+
+void TRecordCopy::ReadConstants() {
+    if (!hasConstants_)
+        return;
+    QStringList constants = context_.ConstList();
+    if (constants != constants_)
+        ResolveConstants(std::move(constants));
 }
 
 QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {

@@ -101,6 +101,7 @@ private:
     QString ValueOf(const TMapping& m, const TValueSource* source);
     // Reads the constants for the row; the constant mappings are resolved again only when they changed.
     void ReadConstants();
+    void ResolveConstants(QStringList constants);
     void PointAtDestination();
     void ResolveMappings(const TFlowData& flow);
     QStringList FailedRowStatement() const;
@@ -146,5 +147,5 @@ private:
     std::vector<TMapping> mappings_;
     bool hasConstants_ = false;
     QStringList constants_; // as the constant mappings were last resolved against
-    TDialect dialect_; // of the destination the statements are for
+    TDialect dialect_;      // of the destination the statements are for
 };
