@@ -1,6 +1,8 @@
 #include "cli/SourceLogin.h"
 
+#include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -27,19 +29,38 @@ bool ReadLine(QString& line) {
     return any;
 }
 
+volatile std::sig_atomic_t promptSignal = 0;
+
+extern "C" void OnPromptSignal(int signal) {
+    promptSignal = signal;
+}
+
+// A signal while the password is typed must not leave the terminal without its echo: it ends the reading,
+// the terminal is restored, and then the signal takes its usual effect.
 bool ReadWithoutEcho(QString& line) {
-    termios saved{};
-    const bool tty = tcgetattr(STDIN_FILENO, &saved) == 0;
+    constexpr int held[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    struct sigaction action = {}, saved[std::size(held)] = {};
+    action.sa_handler = OnPromptSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no restart: the read returns at once
+    for (size_t i = 0; i < std::size(held); ++i)
+        sigaction(held[i], &action, &saved[i]);
+    termios terminal{};
+    const bool tty = tcgetattr(STDIN_FILENO, &terminal) == 0;
     if (tty) {
-        termios quiet = saved;
+        termios quiet = terminal;
         quiet.c_lflag &= tcflag_t(~ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
-    const bool read = ReadLine(line);
+    const bool read = promptSignal == 0 && ReadLine(line);
     if (tty)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &terminal);
     std::fputs("\n", stderr); // the Enter the terminal did not echo
-    return read;
+    for (size_t i = 0; i < std::size(held); ++i)
+        sigaction(held[i], &saved[i], nullptr);
+    if (promptSignal != 0)
+        std::raise(promptSignal);
+    return read && promptSignal == 0;
 }
 
 int Refuse(const QString& text) {

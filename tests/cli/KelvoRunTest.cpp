@@ -11,8 +11,13 @@
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "app/Data.h"
 #include "app/ui/Main.h"
@@ -487,6 +492,65 @@ TEST_F(KelvoRun, SetSourceLoginTakesThePasswordFromStandardInput) {
         EXPECT_EQ(login, c.login);
     }
     EXPECT_EQ(Run({"--set-source-login", "--filter", "x"}).Status, 2);
+}
+
+// An operator who presses Ctrl-C (or whose terminal closes) at the password keeps a terminal that shows
+// what is typed, and nothing is stored.
+TEST_F(KelvoRun, ASignalAtThePasswordPromptLeavesTheTerminalEchoing) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        int master = -1, terminal = -1;
+        ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+        const QByteArray exe = QFile::encodeName(KelvoRunExe()), programDir = QFile::encodeName(dir.Path());
+        const pid_t child = fork();
+        if (child == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (const int s : {SIGINT, SIGTERM, SIGHUP})
+                std::signal(s, SIG_DFL);
+            setsid();
+            dup2(terminal, 0);
+            dup2(terminal, 1);
+            dup2(terminal, 2);
+            execl(exe.constData(), exe.constData(), "--program-dir", programDir.constData(),
+                  "--set-source-login", "operater", nullptr);
+            _exit(127);
+        }
+        QByteArray shown;
+        QElapsedTimer waited;
+        waited.start();
+        while (!shown.contains("Source password: ") && waited.elapsed() < 20000) {
+            pollfd ready{master, POLLIN, 0};
+            char buffer[256];
+            if (poll(&ready, 1, 100) > 0) {
+                const ssize_t n = read(master, buffer, sizeof buffer);
+                if (n > 0)
+                    shown.append(buffer, n);
+            }
+        }
+        ASSERT_TRUE(shown.contains("Source password: ")) << shown.toStdString();
+        termios asking{};
+        for (waited.start(); waited.elapsed() < 20000; QTest::qWait(5)) {
+            tcgetattr(terminal, &asking);
+            if (!(asking.c_lflag & ECHO))
+                break; // the password is being asked for
+        }
+        ASSERT_FALSE(asking.c_lflag & ECHO);
+        write(master, "skriv", 5);
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        termios after{};
+        tcgetattr(terminal, &after);
+        EXPECT_TRUE(after.c_lflag & ECHO);
+        close(master);
+        close(terminal);
+        QString a = "?", user = "?", password = "?", b = "?";
+        ReadLoginSettings(a, user, password, b);
+        EXPECT_NE(user, "operater");
+    }
 }
 
 TEST_F(KelvoRun, RunsWithNoDisplayAndLinksNoGuiLibrary) {
