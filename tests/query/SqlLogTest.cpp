@@ -87,6 +87,22 @@ TEST(SqlLog, FileFormatsAndFallback) {
     EXPECT_TRUE(
         dir.ReadFile("Modify.log").endsWith(Block({"insert 2"}) + "foreign\r\n" + Block({"insert 3"})));
 
+    // Every character lands as UTF-8 wherever it stands in a line (ASCII goes a block at a time), and a
+    // statement written to two files, or changed after the first, is written as it stands each time.
+    QStringList lines;
+    for (const qsizetype at : {0, 31, 32, 33, 63, 64, 65, 200})
+        lines << QString(at, 'a') + QString::fromUtf8("č😀") + QString(40, 'b') + QChar(0xD800);
+    for (int pass = 0; pass < 2; ++pass) {
+        ReplaceFile(query, lines);
+        AppendToFile(modify, lines);
+        QByteArray expected;
+        for (const QString& line : lines)
+            expected += line.toUtf8() + "\r\n";
+        EXPECT_EQ(dir.ReadFile("Query.log"), expected);
+        EXPECT_TRUE(dir.ReadFile("Modify.log").endsWith(expected + ";\r\n\r\n"));
+        lines[3].replace(33, 1, "x"); // the same list, changed in place
+    }
+
     // A name that cannot be bound: the fallback file beside the program.
     AppendToFile("", {"lost?"});
     AppendToFile("", {"no"});
