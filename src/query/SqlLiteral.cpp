@@ -44,7 +44,7 @@ static qsizetype AlreadyPlain(QStringView text) {
     return keep;
 }
 
-QString ShortPlainNumberText(QStringView text) {
+QString ShortPlainNumberText(const QString& text) {
     // A double tells apart any two texts of 15 significant digits in its normal range, so no shorter
     // text reads back as the same double; 24 characters keep the value well inside that range.
     const qsizetype keep = text.size() <= 24 ? AlreadyPlain(text) : -1;
@@ -57,7 +57,9 @@ QString ShortPlainNumberText(QStringView text) {
             ++significant;
     }
     // Zeros inside the whole part count too; a fraction's leading zeros do not. A zero has none.
-    return significant > 0 && significant <= 15 ? text.left(keep).toString() : QString();
+    if (significant == 0 || significant > 15)
+        return QString();
+    return keep == text.size() ? text : text.left(keep); // the engine's own text, shared where it is whole
 }
 
 QString PlainDecimalText(QStringView text) {

@@ -44,7 +44,7 @@ QString PlainDecimalText(QStringView text);
 // The plain text of an approximate number the engine wrote as plain digits ("-12.50" gives "-12.5"), when
 // it is the shortest text that reads back as its double (ShortestNumberText made plain); empty when that
 // cannot be told from the text alone.
-QString ShortPlainNumberText(QStringView text);
+QString ShortPlainNumberText(const QString& text);
 
 // A plain decimal text with at least four fraction digits and at most maxScale (never fewer than four),
 // rounded half away from zero where digits go: "1.234567" gives 1.2346 (maxScale 4) or 1.234567 (6 or

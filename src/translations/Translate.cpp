@@ -30,24 +30,25 @@ QString TranslationPath(const QString& name) {
 
 namespace {
 
-QString StaticLookup(const QStringList& pairs, const QString& sourceValue, const QString& def) {
-    const QStringView key = QStringView(sourceValue).trimmed();
-    for (const QString& line : pairs) {
-        if (LineNameView(line).compare(key, Qt::CaseInsensitive) == 0) {
-            const QString value = LineValue(line);
-            return value.isEmpty() ? def : value;
-        }
-    }
-    return def;
-}
-
 // A translation file as last read, kept while the file is unchanged. Every call still sees the file as
 // it stands: a changed, replaced or removed file is read anew.
 struct TTranslationFile {
     QString type;
     QString def;
     QStringList pairs;
+    QStringList values; // of each pair, taken out once for the lookups of every row
 };
+
+QString StaticLookup(const TTranslationFile& translation, const QString& sourceValue) {
+    const QStringView key = QStringView(sourceValue).trimmed();
+    for (qsizetype i = 0; i < translation.pairs.size(); ++i) {
+        if (LineNameView(translation.pairs[i]).compare(key, Qt::CaseInsensitive) == 0) {
+            const QString& value = translation.values[i];
+            return value.isEmpty() ? translation.def : value;
+        }
+    }
+    return translation.def;
+}
 
 const TTranslationFile& ReadTranslation(const QString& file) {
     struct TEntry {
@@ -74,6 +75,8 @@ const TTranslationFile& ReadTranslation(const QString& file) {
     entry.content.type = IniReadString(file, "DATA", "TYPE", "");
     entry.content.def = IniReadString(file, "DATA", "DEFAULT", "");
     IniReadSectionValues(file, "TRANSLATIONS", entry.content.pairs);
+    for (const QString& line : entry.content.pairs)
+        entry.content.values << LineValue(line);
     entry.freshness.EndRead();
     if (cache.size() > 64)
         cache.clear();
@@ -121,7 +124,7 @@ QString TranslateValue(const QString& name, const QString& sourceValue, TLangQue
     const QString& def = translation.def;
     const QStringList& pairs = translation.pairs;
     if (type == QLatin1String("S"))
-        return StaticLookup(pairs, sourceValue, def);
+        return StaticLookup(translation, sourceValue);
 
     QString statement;
     try {

@@ -157,8 +157,8 @@ TEST(ValueRules, AnApproximateNumbersOwnTextIsTakenOnlyWhereItIsItsShortestText)
     for (const char* text : {"0.30000000000000004", "1234567890123456", "1e5", "-0.0", "0", "0.000",
                              "0.00000000000000000000001", "+1.5", "1.5 ", ""})
         EXPECT_EQ(ShortPlainNumberText(QString(text)), "") << text;
-    EXPECT_EQ(ShortPlainNumberText(u"-12.50"), "-12.5");
-    EXPECT_EQ(ShortPlainNumberText(u"123456789012345"), "123456789012345");
+    EXPECT_EQ(ShortPlainNumberText(QString("-12.50")), "-12.5");
+    EXPECT_EQ(ShortPlainNumberText(QString("123456789012345")), "123456789012345");
 }
 
 TEST(ValueRules, DatesOutsideTheBoundsFoldIntoTheTwentiethCentury) {
