@@ -50,6 +50,7 @@ constexpr size_t MaxSlots = 1024;
 struct TMoment {
     int depth = 0;
     bool asked = false;
+    quint64 othersCode = 0; // scopes of others' code entered
 };
 thread_local TMoment moment;
 
@@ -247,6 +248,11 @@ void RenewPathCheckMoment() {
 
 TOthersCodeScope::TOthersCodeScope() {
     moment.asked = false;
+    ++moment.othersCode;
+}
+
+quint64 OthersCodeRuns() {
+    return moment.othersCode;
 }
 
 TOthersCodeScope::~TOthersCodeScope() {

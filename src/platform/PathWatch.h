@@ -53,3 +53,7 @@ public:
     TOthersCodeScope(const TOthersCodeScope&) = delete;
     TOthersCodeScope& operator=(const TOthersCodeScope&) = delete;
 };
+
+// How often others' code has begun to run on this thread: a setting that only it can change (one the
+// operator edits in a window) needs reading again only when this has moved.
+quint64 OthersCodeRuns();

@@ -216,6 +216,7 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
     }
     hasConstants_ =
         std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) { return m.Constant; });
+    constantsRead_ = false;
     ResolveConstants({});
     if (mappings_.empty())
         throw EKelvoError(
@@ -262,8 +263,11 @@ void TRecordCopy::ResolveConstants(QStringList constants) {
 }
 
 void TRecordCopy::ReadConstants() {
-    if (!hasConstants_)
+    // The operator changes them in the window, which runs only as others' code.
+    if (!hasConstants_ || (constantsRead_ && constantsReadAt_ == OthersCodeRuns()))
         return;
+    constantsRead_ = true;
+    constantsReadAt_ = OthersCodeRuns();
     QStringList constants = context_.ConstList();
     if (constants != constants_)
         ResolveConstants(std::move(constants));

@@ -35,7 +35,8 @@ struct TFlowData {
 
 TFlowData ReadFlowData(const QString& flowName);
 
-// Where the copy reads its settings from at each use.
+// Where the copy reads its settings from at each use (the constants: again once others' code, such as
+// the window's messages, has run).
 struct TCopyContext {
     QString SourceDatabase;
     QString DestDatabase;
@@ -99,7 +100,8 @@ private:
     };
 
     QString ValueOf(const TMapping& m, const TValueSource* source);
-    // Reads the constants for the row; the constant mappings are resolved again only when they changed.
+    // Reads the constants for the row, unless no others' code ran since they were read; the constant
+    // mappings are resolved again only when they changed.
     void ReadConstants();
     void ResolveConstants(QStringList constants);
     void PointAtDestination();
@@ -147,5 +149,7 @@ private:
     std::vector<TMapping> mappings_;
     bool hasConstants_ = false;
     QStringList constants_; // as the constant mappings were last resolved against
-    TDialect dialect_;      // of the destination the statements are for
+    bool constantsRead_ = false;
+    quint64 constantsReadAt_ = 0; // OthersCodeRuns() when they were read
+    TDialect dialect_;            // of the destination the statements are for
 };
