@@ -115,7 +115,8 @@ void TTransferRun::Estimate() {
     estimateTime_ = now;
     estimated_ = true;
     progress_.RemainingSeconds = remaining_ * SecsPerDay;
-    Show();
+    if (!copy_.Batching())
+        Show(); // in batches the labels are formatted next when the window is about to show them
 }
 
 void TTransferRun::Timer1Timer() {
@@ -337,15 +338,18 @@ bool TTransferRun::RunFlow(const QString& name, int& done) {
         }
         if (counted && copy_.RowsRead % 100 == 0)
             Estimate();
-        if (copy_.Batching() ? sincePump_.hasExpired(10)
-                             : !options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0) {
+        const bool pump = copy_.Batching() ? sincePump_.hasExpired(10)
+                                           : !options_.ReduceProcessMessages() || copy_.RowsRead % 10 == 0;
+        // In batches the labels are formatted when the window is about to show them and at each answer of
+        // the server: formatted for every row they cost a tenth of the run.
+        if (copy_.Batching() && (pump || copy_.Copied != progress_.Copied))
+            UpdateRecords();
+        if (pump) {
             const TOthersCodeScope others;
             view_.Pump();
             sincePump_.start();
         }
-        // In batches the labels move at each answer of the server and every 64 rows between: formatted
-        // for every row they cost a tenth of the run.
-        if (!copy_.Batching() || copy_.RowsRead % 64 == 0 || copy_.Copied != progress_.Copied)
+        if (!copy_.Batching())
             UpdateRecords();
     }
     batchMoment.reset();

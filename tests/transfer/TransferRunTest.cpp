@@ -555,6 +555,25 @@ TEST_F(Transfer, EstimatesEveryHundredRowsAndTimesWrapAfterADay) {
               QStringList({"Record 1/250 0%", "00:02:30", "00:02:00 00:00:00", "00:00:50", "00:00:50"}));
 }
 
+// In batches the record label is formatted only when the window shows it and at the server's answers:
+// it still moves at every batch, and never back.
+TEST_F(Transfer, InBatchesTheRecordLabelMovesAtEveryBatch) {
+    Connect("KelvoLite", "KelvoLite2");
+    Rows("KelvoLite", "KelvoLite2", "TA", 45);
+    Flow("A", Simple("A", "TA"));
+    batchRows = 10;
+    QList<int> shown;
+    Run({"A"}, false, [&](TFTransfer& w) {
+        const int record =
+            w.findChild<QLabel*>("LRecords")->text().section(' ', 1).section('/', 0, 0).toInt();
+        if (shown.isEmpty() || shown.last() != record)
+            shown << record;
+    });
+    EXPECT_EQ(Count("DBDest", "TA_D"), 44);     // row 5 breaks the check
+    EXPECT_GE(shown.size(), 4) << shown.size(); // the first label and one per answer before the last row
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+}
+
 TEST_F(Transfer, TheBarsAndTheRateFollowTheRun) {
     Connect("KelvoLite", "KelvoLite2");
     Rows("KelvoLite", "KelvoLite2", "TA", 4);
