@@ -216,8 +216,7 @@ void TRecordCopy::ResolveMappings(const TFlowData& flow) {
     }
     hasConstants_ =
         std::any_of(mappings_.begin(), mappings_.end(), [](const TMapping& m) { return m.Constant; });
-    constantsRead_ = false;
-    ResolveConstants({});
+    constantsReadAt_.reset();
     if (mappings_.empty())
         throw EKelvoError(
             QString("Flow %1: no mapping line names a column of the destination table %2, so no "
@@ -255,22 +254,19 @@ QString Shown(const QString& value) {
 }
 } // namespace
 
-void TRecordCopy::ResolveConstants(QStringList constants) {
+void TRecordCopy::ReadConstants() {
+    // The operator changes them in the window, which runs only as others' code.
+    if (!hasConstants_ || constantsReadAt_ == OthersCodeRuns())
+        return;
+    const bool first = !constantsReadAt_;
+    constantsReadAt_ = OthersCodeRuns();
+    QStringList constants = context_.ConstList();
+    if (!first && constants == constants_)
+        return;
     constants_ = std::move(constants);
     for (TMapping& m : mappings_)
         if (m.Constant)
             m.ConstantValue = ResolveConstant(m.Expression, constants_);
-}
-
-void TRecordCopy::ReadConstants() {
-    // The operator changes them in the window, which runs only as others' code.
-    if (!hasConstants_ || (constantsRead_ && constantsReadAt_ == OthersCodeRuns()))
-        return;
-    constantsRead_ = true;
-    constantsReadAt_ = OthersCodeRuns();
-    QStringList constants = context_.ConstList();
-    if (constants != constants_)
-        ResolveConstants(std::move(constants));
 }
 
 QString TRecordCopy::ValueOf(const TMapping& m, const TValueSource* source) {
@@ -585,7 +581,7 @@ QStringList TRecordCopy::FailedRowStatement() const {
     for (const TMapping& m : mappings_) {
         columns << m.DestName;
         if (m.Constant)
-            values << Quoted(ResolveConstant(m.Expression, context_.ConstList()), dialect_);
+            values << Quoted(m.ConstantValue, dialect_); // as the row had it
         else if (m.GenId)
             values << GenIdText(dialect_, TranslateValue(GenIdName, QString(), q_.Q), m.Dest.Name,
                                 flow_.Target);

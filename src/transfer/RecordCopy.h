@@ -103,7 +103,6 @@ private:
     // Reads the constants for the row, unless no others' code ran since they were read; the constant
     // mappings are resolved again only when they changed.
     void ReadConstants();
-    void ResolveConstants(QStringList constants);
     void PointAtDestination();
     void ResolveMappings(const TFlowData& flow);
     QStringList FailedRowStatement() const;
@@ -148,8 +147,7 @@ private:
     TFlowData flow_;
     std::vector<TMapping> mappings_;
     bool hasConstants_ = false;
-    QStringList constants_; // as the constant mappings were last resolved against
-    bool constantsRead_ = false;
-    quint64 constantsReadAt_ = 0; // OthersCodeRuns() when they were read
-    TDialect dialect_;            // of the destination the statements are for
+    QStringList constants_;                  // as the constant mappings were last resolved against
+    std::optional<quint64> constantsReadAt_; // OthersCodeRuns() when they were read; none in a new flow
+    TDialect dialect_;                       // of the destination the statements are for
 };
