@@ -39,6 +39,7 @@ extern "C" void OnPromptSignal(int signal) {
 // the terminal is restored, and then the signal takes its usual effect.
 bool ReadWithoutEcho(QString& line) {
     constexpr int held[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    promptSignal = 0; // one that was ignored at an earlier prompt does not end this one
     struct sigaction action = {}, saved[std::size(held)] = {};
     action.sa_handler = OnPromptSignal;
     sigemptyset(&action.sa_mask);
