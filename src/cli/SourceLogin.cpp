@@ -29,39 +29,53 @@ bool ReadLine(QString& line) {
     return any;
 }
 
+// What a signal at the password prompt restores before it takes its usual effect, set before the
+// handler is installed.
+constexpr int HeldSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction promptSaved[std::size(HeldSignals)] = {};
+termios promptTerminal{};
+bool promptTty = false;
 volatile std::sig_atomic_t promptSignal = 0;
 
+// The terminal gets its echo back in the handler itself: a signal that came just before the reading
+// began would otherwise be taken while the reading still waits. Only async-signal-safe calls.
 extern "C" void OnPromptSignal(int signal) {
+    if (promptTty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &promptTerminal);
+    (void)!write(STDERR_FILENO, "\n", 1); // the Enter the terminal did not echo
+    for (size_t i = 0; i < std::size(HeldSignals); ++i)
+        if (HeldSignals[i] == signal)
+            sigaction(signal, &promptSaved[i], nullptr);
     promptSignal = signal;
+    raise(signal); // taken, as it would have been, once this handler returns
 }
 
-// A signal while the password is typed must not leave the terminal without its echo: it ends the reading,
-// the terminal is restored, and then the signal takes its usual effect.
+// A signal while the password is typed must not leave the terminal without its echo: the terminal is
+// restored, and then the signal takes its usual effect.
 bool ReadWithoutEcho(QString& line) {
-    constexpr int held[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     promptSignal = 0; // one that was ignored at an earlier prompt does not end this one
-    struct sigaction action = {}, saved[std::size(held)] = {};
+    promptTty = tcgetattr(STDIN_FILENO, &promptTerminal) == 0;
+    struct sigaction action = {};
     action.sa_handler = OnPromptSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no restart: the read returns at once
-    for (size_t i = 0; i < std::size(held); ++i)
-        sigaction(held[i], &action, &saved[i]);
-    termios terminal{};
-    const bool tty = tcgetattr(STDIN_FILENO, &terminal) == 0;
-    if (tty) {
-        termios quiet = terminal;
+    action.sa_flags = 0; // no restart: a signal whose effect is to go on ends the reading
+    for (size_t i = 0; i < std::size(HeldSignals); ++i)
+        sigaction(HeldSignals[i], &action, &promptSaved[i]);
+    if (promptTty) {
+        termios quiet = promptTerminal;
         quiet.c_lflag &= tcflag_t(~ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
     const bool read = promptSignal == 0 && ReadLine(line);
-    if (tty)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &terminal);
-    std::fputs("\n", stderr); // the Enter the terminal did not echo
-    for (size_t i = 0; i < std::size(held); ++i)
-        sigaction(held[i], &saved[i], nullptr);
+    // The terminal first: a signal between the two steps still finds the handler.
+    if (promptTty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &promptTerminal);
+    for (size_t i = 0; i < std::size(HeldSignals); ++i)
+        sigaction(HeldSignals[i], &promptSaved[i], nullptr);
     if (promptSignal != 0)
-        std::raise(promptSignal);
-    return read && promptSignal == 0;
+        return false; // ignored where the program was started; the handler ended the line
+    std::fputs("\n", stderr); // the Enter the terminal did not echo
+    return read;
 }
 
 int Refuse(const QString& text) {
